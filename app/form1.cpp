@@ -1,0 +1,327 @@
+// Form1: construction of every control with its place, font and colour, the tab order, the
+// load handler, the timer switch, the message box and window-level events.
+#include "form1.h"
+
+#include "text_boxes.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QMessageBox>
+#include <QPainter>
+#include <QWebEngineView>
+
+#include <algorithm>
+
+namespace qelvora {
+
+namespace {
+
+// Places are given in twips, 15 to a device-independent pixel.
+void place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(left / 15, top / 15, width / 15, height / 15);
+}
+
+constexpr int kClientWidth = 7710;
+constexpr int kClientHeight = 9135;
+constexpr int kLine2Top = 600;
+constexpr int kLine1Top = 2280;
+constexpr int kLineRight = 7680;
+constexpr int kLogMaxLength = 60000;
+constexpr int kReferenceMaxLength = 2;
+
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+
+// The window's text face. Linux has no font of that name; main and the window install a
+// substitution to the Song-style face that is installed instead.
+QFont songFont(qreal points, bool bold = false)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+void installSongFaceSubstitution()
+{
+    QFont::insertSubstitutions(QStringLiteral("宋体"),
+                               {QStringLiteral("Noto Serif CJK SC"),
+                                QStringLiteral("AR PL UMing CN")});
+}
+
+Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget *parent)
+    : QWidget(parent)
+    , m_random(random ? std::move(random) : std::make_unique<ClockRandomSource>())
+    , m_siteBase(siteBase)
+{
+    installSongFaceSubstitution();
+    setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
+    setFont(songFont(9));
+    setFixedSize(kClientWidth / 15, kClientHeight / 15);
+    setMouseTracking(true);
+
+    createControls();
+    connectHandlers();
+    Form_Load();
+    setUpTabOrder();
+    Text1->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    auto label = [this](const QString &text, int left, int top, int width, int height,
+                        const QFont &font, const QColor &color = QColor()) {
+        auto *l = new QLabel(text, this);
+        place(l, left, top, width, height);
+        l->setFont(font);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        l->setAutoFillBackground(true);
+        if (color.isValid())
+            setTextColor(l, color);
+        return l;
+    };
+    auto ballBox = [this](int left, int width) {
+        auto *box = new LockedLineEdit(this);
+        place(box, left, 1080, width, 855);
+        box->setFont(songFont(36));
+        box->setTextMargins(0, 0, 0, 0);
+        return box;
+    };
+    auto referenceBox = [this](int left) {
+        auto *box = new QLineEdit(this);
+        place(box, left, 2760, 615, 495);
+        box->setFont(songFont(15.75));
+        box->setMaxLength(kReferenceMaxLength);
+        keepWholeCharacters(box);
+        return box;
+    };
+    auto button = [this](const QString &caption, int left, int width) {
+        auto *b = new QPushButton(caption, this);
+        place(b, left, 3600, width, 495);
+        b->setFont(songFont(9));
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    Label2 = label(QStringLiteral("<第"), 480, 120, 495, 375, songFont(15.75, true), kBlue);
+    Label4 = label(QStringLiteral("0"), 1080, 120, 855, 375, songFont(15.75, true), kBlue);
+    Label3 = label(QStringLiteral("次>"), 2040, 120, 615, 375, songFont(15.75, true), kBlue);
+    WebBrowser1 = new QWebEngineView(this);
+    place(WebBrowser1, 2760, 120, 4575, 375);
+
+    Label10 = label(QStringLiteral("本期开奖结果："), 120, 720, 1935, 255, songFont(12), kRed);
+    Text1 = ballBox(120, 855);
+    Text2 = ballBox(1080, 855);
+    Text3 = ballBox(2040, 840);
+    Text5 = ballBox(3000, 855);
+    Text6 = ballBox(3960, 855);
+    Text7 = ballBox(4920, 855);
+    Label7 = label(QStringLiteral("+"), 6000, 1080, 495, 735, songFont(42));
+    Text8 = ballBox(6600, 855);
+
+    Label9 = label(QStringLiteral("上期开奖结果："), 120, 2400, 1695, 255, songFont(12), kRed);
+    Text9 = referenceBox(240);
+    Text10 = referenceBox(1200);
+    Text11 = referenceBox(2160);
+    Text12 = referenceBox(3120);
+    Text13 = referenceBox(4080);
+    Text14 = referenceBox(5040);
+    Label8 = label(QStringLiteral("+"), 6000, 2640, 375, 615, songFont(36));
+    Text15 = referenceBox(6720);
+    Label1 = label(QString(), 240, 3240, 1935, 255, songFont(10.5), kBlue);
+
+    Command1 = button(QStringLiteral("手动摇奖"), 240, 2055);
+    Command2 = button(QStringLiteral("自动对比摇奖"), 2640, 2295);
+    Command3 = button(QStringLiteral("停止自动对比摇奖"), 5280, 2175);
+
+    Label6 = label(QStringLiteral("2010年12月23日开发"), 240, 4200, 2175, 255, songFont(10.5),
+                   kRed);
+    Text4 = new LogTextBox(kLogMaxLength, this);
+    place(Text4, 600, 4440, 6540, 3135);
+    Text4->setFont(songFont(10.5));
+    setTextColor(Text4, kBlue);
+
+    Label5 = label(QStringLiteral(">>>> Qelvora工具下载"), 240, 7800, 2415, 255, songFont(9),
+                   kRed);
+    Label5->setMouseTracking(true);
+    Label5->installEventFilter(this);
+    WebBrowser2 = new QWebEngineView(this);
+    place(WebBrowser2, 600, 8160, 6495, 615);
+
+    // Text boxes are drawn over the labels they overlap (Label1 over the reference boxes,
+    // Label6 over the log).
+    for (QLineEdit *box : referenceBoxes())
+        box->raise();
+    Text4->raise();
+
+    // Mouse moves over a control stay with that control: the window's own mouse-move handler
+    // sees only its bare surface.
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->setAttribute(Qt::WA_NoMousePropagation);
+
+    QTimer **timers[] = {&Timer1,  &Timer2,  &Timer3,  &Timer4,  &Timer5,  &Timer6,
+                         &Timer7,  &Timer8,  &Timer9,  &Timer10, &Timer11, &Timer12,
+                         &Timer13, &Timer14, &Timer15, &Timer16};
+    for (QTimer **member : timers) {
+        *member = new QTimer(this);
+        // The draw's timing rests on these intervals; a coarse timer may be 5 % off.
+        (*member)->setTimerType(Qt::PreciseTimer);
+    }
+}
+
+void Form1::setUpTabOrder()
+{
+    // Labels take places in the order but never take focus; these are the focusable controls
+    // in their order.
+    const QList<QWidget *> order = {Text1,  Text2,  Text3,  Command1, Text4,  WebBrowser1,
+                                    Text5,  Text6,  Text7,  Text8,    WebBrowser2, Command2,
+                                    Command3, Text9, Text10, Text11, Text12, Text13, Text14,
+                                    Text15};
+    // A web panel takes focus through its inner widget, which the order must name itself.
+    auto target = [](QWidget *w) { return w->focusProxy() ? w->focusProxy() : w; };
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(target(order[i - 1]), target(order[i]));
+}
+
+void Form1::connectHandlers()
+{
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
+    connect(Timer5, &QTimer::timeout, this, &Form1::Timer5_Timer);
+    connect(Timer6, &QTimer::timeout, this, &Form1::Timer6_Timer);
+    connect(Timer7, &QTimer::timeout, this, &Form1::Timer7_Timer);
+    connect(Timer8, &QTimer::timeout, this, &Form1::Timer8_Timer);
+    connect(Timer9, &QTimer::timeout, this, &Form1::Timer9_Timer);
+    connect(Timer10, &QTimer::timeout, this, &Form1::Timer10_Timer);
+    connect(Timer11, &QTimer::timeout, this, &Form1::Timer11_Timer);
+    connect(Timer12, &QTimer::timeout, this, &Form1::Timer12_Timer);
+    connect(Timer13, &QTimer::timeout, this, &Form1::Timer13_Timer);
+    connect(Timer14, &QTimer::timeout, this, &Form1::Timer14_Timer);
+    connect(Timer15, &QTimer::timeout, this, &Form1::Timer15_Timer);
+    connect(Timer16, &QTimer::timeout, this, &Form1::Timer16_Timer);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connectWebPanels();
+}
+
+void Form1::Form_Load()
+{
+    Command3->setEnabled(false);
+    navigate(WebBrowser1, QStringLiteral("/page/rjtqyb/index.php"));
+    navigate(WebBrowser2, QStringLiteral("/彩票/双色球.htm"));
+    const auto stages = stageTimers();
+    for (QTimer *timer : allTimers()) {
+        if (timer == Timer15)
+            timer->setInterval(11000);
+        else if (std::find(stages.begin(), stages.end(), timer) != stages.end())
+            timer->setInterval(1000);
+        else
+            timer->setInterval(50);
+        setTimerEnabled(timer, false);
+    }
+}
+
+std::array<QTimer *, 16> Form1::allTimers() const
+{
+    return {Timer16, Timer15, Timer1,  Timer2,  Timer3,  Timer7,  Timer8,  Timer9,
+            Timer10, Timer4,  Timer5,  Timer6,  Timer11, Timer12, Timer13, Timer14};
+}
+
+void Form1::setTimerEnabled(QTimer *timer, bool enabled)
+{
+    if (!enabled)
+        timer->stop();
+    else if (!timer->isActive())
+        timer->start();
+}
+
+bool Form1::drawRunning() const
+{
+    for (QTimer *timer : stageTimers())
+        if (timer->isActive())
+            return true;
+    for (QTimer *timer : {Timer1, Timer2, Timer3, Timer7, Timer8, Timer9, Timer10, Timer16})
+        if (timer->isActive())
+            return true;
+    return false;
+}
+
+bool Form1::showMessage(const QString &text, const QString &title)
+{
+    QPointer<Form1> self(this);
+    m_openMessage = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    m_openMessage->exec();
+    if (!self)
+        return false;
+    delete m_openMessage;
+    return true;
+}
+
+void Form1::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    // The two separator lines are part of the window's own surface.
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    for (int top : {kLine2Top, kLine1Top})
+        painter.drawLine(0, top / 15, kLineRight / 15, top / 15);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *event)
+{
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Closing the window ends the program: a draw or an automatic run in progress simply stops
+    // with it, and a message still open goes with it.
+    for (QTimer *timer : allTimers())
+        setTimerEnabled(timer, false);
+    if (m_openMessage)
+        m_openMessage->reject();
+    QWidget::closeEvent(event);
+}
+
+std::array<QTimer *, 7> Form1::stageTimers() const
+{
+    return {Timer4, Timer5, Timer6, Timer11, Timer12, Timer13, Timer14};
+}
+
+std::array<LockedLineEdit *, 7> Form1::ballBoxes() const
+{
+    return {Text1, Text2, Text3, Text5, Text6, Text7, Text8};
+}
+
+std::array<QLineEdit *, 7> Form1::referenceBoxes() const
+{
+    return {Text9, Text10, Text11, Text12, Text13, Text14, Text15};
+}
+
+QTimer *Form1::rollerTimer(int position, BlueFinish finish) const
+{
+    const std::array<QTimer *, 6> red = {Timer1, Timer2, Timer3, Timer7, Timer8, Timer9};
+    if (position <= 6)
+        return red.at(position - 1);
+    return finish == BlueFinish::AutomaticDraw ? Timer16 : Timer10;
+}
+
+} // namespace qelvora

@@ -1,0 +1,25 @@
+// Program start: show the one window and run.
+#include "form1.h"
+
+#include <QApplication>
+
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    // The web engine's sandbox refuses to run as root; only then is it switched off.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Qelvora-双色球摇奖测试工具"));
+    QApplication::setApplicationVersion(QStringLiteral(QELVORA_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Qelvora"));
+    QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
+    QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
+    qelvora::installSongFaceSubstitution();
+
+    qelvora::Form1 window;
+    window.show();
+    return app.exec();
+}

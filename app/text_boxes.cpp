@@ -1,0 +1,135 @@
+// Locked single-line boxes, the result log box, and whole-character length limits.
+#include "text_boxes.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <array>
+
+namespace qelvora {
+
+LockedLineEdit::LockedLineEdit(QWidget *parent)
+    : QLineEdit(parent)
+{
+    setAcceptDrops(false);
+}
+
+void LockedLineEdit::keyPressEvent(QKeyEvent *event)
+{
+    // Only keys that move the caret, select or copy reach the editor; everything else would
+    // change the text and is refused.
+    static constexpr std::array allowed = {
+        QKeySequence::Copy,
+        QKeySequence::SelectAll,
+        QKeySequence::MoveToNextChar,
+        QKeySequence::MoveToPreviousChar,
+        QKeySequence::MoveToNextWord,
+        QKeySequence::MoveToPreviousWord,
+        QKeySequence::MoveToStartOfLine,
+        QKeySequence::MoveToEndOfLine,
+        QKeySequence::MoveToStartOfBlock,
+        QKeySequence::MoveToEndOfBlock,
+        QKeySequence::MoveToStartOfDocument,
+        QKeySequence::MoveToEndOfDocument,
+        QKeySequence::SelectNextChar,
+        QKeySequence::SelectPreviousChar,
+        QKeySequence::SelectNextWord,
+        QKeySequence::SelectPreviousWord,
+        QKeySequence::SelectStartOfLine,
+        QKeySequence::SelectEndOfLine,
+        QKeySequence::SelectStartOfBlock,
+        QKeySequence::SelectEndOfBlock,
+        QKeySequence::SelectStartOfDocument,
+        QKeySequence::SelectEndOfDocument,
+    };
+    if (std::any_of(allowed.begin(), allowed.end(),
+                    [event](QKeySequence::StandardKey key) { return event->matches(key); })) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    event->ignore();
+}
+
+void LockedLineEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    event->ignore();
+}
+
+void LockedLineEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    // A middle click would paste the X11 selection.
+    if (event->button() == Qt::MiddleButton) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void LockedLineEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *copy = menu.addAction(tr("Copy"), this, &QLineEdit::copy);
+    copy->setEnabled(hasSelectedText());
+    menu.addAction(tr("Select All"), this, &QLineEdit::selectAll);
+    menu.exec(event->globalPos());
+}
+
+LogTextBox::LogTextBox(int maxLength, QWidget *parent)
+    : QPlainTextEdit(parent)
+    , m_maxLength(maxLength)
+{
+    setReadOnly(true);
+    // Selectable by keyboard as well as mouse: the caret shows and Ctrl+A / Ctrl+C work.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setUndoRedoEnabled(false);
+}
+
+QString LogTextBox::text() const
+{
+    return toPlainText();
+}
+
+void LogTextBox::setText(const QString &text)
+{
+    setPlainText(text.size() > m_maxLength ? text.left(m_maxLength) : text);
+}
+
+void LogTextBox::setSelStart(int position)
+{
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::clamp(position, 0, int(text().size())));
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void keepWholeCharacters(QLineEdit *box)
+{
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString &text) {
+        QString whole;
+        whole.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+                whole.append(c).append(text.at(i + 1));
+                ++i;
+            } else if (!c.isSurrogate()) {
+                whole.append(c);
+            }
+        }
+        if (whole != text) {
+            const int cursor = std::min(box->cursorPosition(), int(whole.size()));
+            box->setText(whole);
+            box->setCursorPosition(cursor);
+        }
+    });
+}
+
+} // namespace qelvora

@@ -1,0 +1,85 @@
+// The two web panels and the link label. The panels only show pages of the vendor site; the
+// lower one loses its scroll bars whenever a document has loaded. The link label turns blue
+// under the mouse and red again over the bare window.
+#include "form1.h"
+
+#include <QMouseEvent>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace qelvora {
+
+namespace {
+
+const QColor kLinkNormal(255, 0, 0);
+const QColor kLinkHot(0, 0, 255);
+
+// Runs in the top-level document. A document without a body (SVG, XML) is left as it is.
+constexpr char kHideScrollBars[] = R"js(
+(function () {
+    var body = document.body;
+    if (!body)
+        return false;
+    body.setAttribute('scroll', 'no');
+    body.style.overflow = 'hidden';
+    if (document.documentElement && document.documentElement.style)
+        document.documentElement.style.overflow = 'hidden';
+    return true;
+})();
+)js";
+
+void setLabelColor(QLabel *label, const QColor &color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+void Form1::connectWebPanels()
+{
+    for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
+        // A page that arrives must not take the keyboard focus from the control that has it.
+        view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+        // The panel creates the inner widget that takes its focus only once the engine runs;
+        // the tab order is laid again then so that the panel keeps its place in it.
+        view->installEventFilter(this);
+    }
+    connect(WebBrowser2, &QWebEngineView::loadFinished, this,
+            &Form1::WebBrowser2_DocumentComplete);
+}
+
+void Form1::navigate(QWebEngineView *view, const QString &path)
+{
+    QUrl url = m_siteBase;
+    url.setPath(path);
+    view->load(url);
+}
+
+void Form1::WebBrowser2_DocumentComplete()
+{
+    WebBrowser2->page()->runJavaScript(QString::fromUtf8(kHideScrollBars));
+}
+
+void Form1::Label5_MouseMove()
+{
+    setLabelColor(Label5, kLinkHot);
+}
+
+void Form1::Form_MouseMove()
+{
+    setLabelColor(Label5, kLinkNormal);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Label5 && event->type() == QEvent::MouseMove)
+        Label5_MouseMove();
+    if ((watched == WebBrowser1 || watched == WebBrowser2) && event->type() == QEvent::ChildAdded)
+        QMetaObject::invokeMethod(this, &Form1::setUpTabOrder, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace qelvora

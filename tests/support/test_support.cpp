@@ -1,0 +1,82 @@
+// Test helpers: scripted chance, shortened timers, message catcher.
+#include "test_support.h"
+
+#include "app/text_boxes.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+
+namespace qelvora::test {
+
+float ScriptedRandom::next()
+{
+    ++nexts;
+    if (values.empty()) {
+        ++shortfall;
+        return 0.0f;
+    }
+    const float r = values.front();
+    values.pop_front();
+    return r;
+}
+
+float ScriptedRandom::valueFor(int number, int count)
+{
+    return (static_cast<float>(number) - 0.5f) / static_cast<float>(count);
+}
+
+void ScriptedRandom::queueDraw(std::initializer_list<int> reds, int blue)
+{
+    for (int red : reds)
+        queueRed(red);
+    queueBlue(blue);
+}
+
+void shortenTimers(Form1 &window, int factor)
+{
+    for (QTimer *timer : window.allTimers())
+        timer->setInterval(timer->interval() / factor);
+}
+
+MessageCatcher::MessageCatcher(int holdMs)
+    : m_holdMs(holdMs)
+{
+    m_poll.setInterval(5);
+    connect(&m_poll, &QTimer::timeout, this, &MessageCatcher::poll);
+    m_poll.start();
+}
+
+void MessageCatcher::poll()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box)
+        return;
+    if (box != m_lastSeen) {
+        m_lastSeen = box;
+        m_openFor.start();
+        seen.append({box->windowTitle(), box->text()});
+    }
+    if (m_openFor.elapsed() < m_holdMs)
+        return;
+    if (beforeAnswer)
+        beforeAnswer();
+    box->button(QMessageBox::Ok)->click();
+}
+
+QStringList ballTexts(const Form1 &window)
+{
+    return {window.Text1->text(), window.Text2->text(), window.Text3->text(),
+            window.Text5->text(), window.Text6->text(), window.Text7->text(),
+            window.Text8->text()};
+}
+
+void setReference(Form1 &window, const QStringList &texts)
+{
+    QLineEdit *boxes[] = {window.Text9,  window.Text10, window.Text11, window.Text12,
+                          window.Text13, window.Text14, window.Text15};
+    for (int i = 0; i < 7; ++i)
+        boxes[i]->setText(texts.value(i));
+}
+
+} // namespace qelvora::test

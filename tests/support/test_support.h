@@ -1,0 +1,82 @@
+// Helpers shared by the window tests: a scripted random source, a way to shorten every timer of
+// a window, and a catcher that reads and answers modal message boxes.
+#pragma once
+
+#include "app/form1.h"
+#include "engine/random_source.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <initializer_list>
+
+namespace qelvora::test {
+
+// A site on loopback whose port refuses connections: the web panels get no page and no test
+// ever reaches beyond this machine.
+inline const QUrl kNowhere{QStringLiteral("http://127.0.0.1:9")};
+
+// Hands out queued values r in order. When the queue runs dry it hands out 0 (ball 1) and
+// counts the shortfall, so a test can tell that its script was too short.
+class ScriptedRandom final : public RandomSource {
+public:
+    void reseed() override { ++reseeds; }
+    float next() override;
+
+    // The value r that the formula Int(r * count + 1) turns into the given number.
+    static float valueFor(int number, int count);
+
+    void queueRed(int number) { values.push_back(valueFor(number, 33)); }
+    void queueBlue(int number) { values.push_back(valueFor(number, 16)); }
+    // One draw without rejections: six reds in drawing order, then the blue.
+    void queueDraw(std::initializer_list<int> reds, int blue);
+
+    std::deque<float> values;
+    int reseeds = 0;
+    int nexts = 0;
+    int shortfall = 0;
+};
+
+// Divides every timer's interval by factor, keeping their ratios (50 ms / 1000 ms / 11000 ms
+// become 1 / 20 / 220 ms with factor 50). Call after construction, before any draw.
+void shortenTimers(Form1 &window, int factor = 50);
+
+// While alive, finds every modal message box that opens, records its title and text and clicks
+// its OK button, at once or after holding it open for holdMs. A modal box runs its own event
+// loop inside the handler that opened it, so whatever a test wants to see while the box is open
+// it looks at in beforeAnswer.
+class MessageCatcher : public QObject {
+    Q_OBJECT
+public:
+    struct Message {
+        QString title;
+        QString text;
+    };
+
+    explicit MessageCatcher(int holdMs = 0);
+
+    QList<Message> seen;
+    std::function<void()> beforeAnswer;
+
+private:
+    void poll();
+
+    QTimer m_poll;
+    int m_holdMs;
+    QPointer<QWidget> m_lastSeen;
+    QElapsedTimer m_openFor;
+};
+
+// The seven ball boxes' texts, in position order.
+QStringList ballTexts(const Form1 &window);
+
+// Fills the seven reference boxes.
+void setReference(Form1 &window, const QStringList &texts);
+
+} // namespace qelvora::test

@@ -1,0 +1,321 @@
+// The automatic comparison draw: reference entry and its check, the cycle that draws until the
+// boxes equal the reference, Stop, and the three ways a run must not go wrong: comparing a draw
+// still rolling, losing a draw to an early manual start, reporting a match twice.
+#include "app/form1.h"
+#include "app/text_boxes.h"
+#include "support/test_support.h"
+
+#include <QTest>
+
+using namespace qelvora;
+
+namespace {
+
+const QString kFillAll = QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
+const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
+const QString kStopping = QStringLiteral("本次摇奖结束后，将停止继续摇奖");
+
+int entries(const Form1 &window)
+{
+    return int(window.Text4->text().count(QStringLiteral("次开奖结果:")));
+}
+
+} // namespace
+
+class TestAutomaticCycle : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void refusedWithABoxEmpty();
+    void singleDigitsRewritten_data();
+    void singleDigitsRewritten();
+    void acceptedClickArmsTheRun();
+    void zeroReferenceMatchesEmptyBoxes();
+    void lastManualDrawMatchesOnFirstTick_data();
+    void lastManualDrawMatchesOnFirstTick();
+    void runUntilTheThirdDrawMatches();
+    void sameRedsInAnotherOrderDoNotMatch();
+    void stopWhileWaiting();
+    void stopDuringADraw();
+    void tickWaitsForARunningDraw();
+    void matchMessageShownOnce();
+
+private:
+    void startRun(const QStringList &reference);
+    std::unique_ptr<Form1> m_window;
+    test::ScriptedRandom *m_random = nullptr;
+};
+
+void TestAutomaticCycle::init()
+{
+    auto random = std::make_unique<test::ScriptedRandom>();
+    m_random = random.get();
+    m_window = std::make_unique<Form1>(std::move(random), test::kNowhere);
+    test::shortenTimers(*m_window);
+    Module1 = DrawSlots();
+}
+
+void TestAutomaticCycle::cleanup()
+{
+    m_window.reset();
+}
+
+void TestAutomaticCycle::startRun(const QStringList &reference)
+{
+    test::setReference(*m_window, reference);
+    test::MessageCatcher catcher;
+    m_window->Command2_Click();
+    QVERIFY(catcher.seen.isEmpty());
+    QVERIFY(m_window->Timer15->isActive());
+}
+
+void TestAutomaticCycle::refusedWithABoxEmpty()
+{
+    test::setReference(*m_window, {"1", "2", "3", "4", "5", "6", ""});
+    test::MessageCatcher catcher;
+    m_window->Command2_Click();
+    QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(catcher.seen[0].title, QStringLiteral("自动摇奖提示"));
+    QCOMPARE(catcher.seen[0].text, kFillAll);
+    QCOMPARE(m_window->Text9->text(), QStringLiteral("1"));
+    QVERIFY(!m_window->Timer15->isActive());
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+
+    // A single blank is a filled box.
+    test::setReference(*m_window, {" ", "2", "3", "4", "5", "6", "7"});
+    m_window->Command2_Click();
+    QCOMPARE(catcher.seen.size(), 1);
+    QVERIFY(m_window->Timer15->isActive());
+    QCOMPARE(m_window->Text9->text(), QStringLiteral(" "));
+}
+
+void TestAutomaticCycle::singleDigitsRewritten_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    for (int d = 1; d <= 9; ++d)
+        QTest::addRow("%d", d) << QString::number(d) << QStringLiteral("0%1").arg(d);
+    for (const char *text : {"0", "00", " 5", "5 ", "07", "34", "99", "ab", "a"})
+        QTest::addRow("'%s' kept", text) << QString::fromLatin1(text) << QString::fromLatin1(text);
+}
+
+void TestAutomaticCycle::singleDigitsRewritten()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    startRun(QStringList(7, typed));
+    for (QLineEdit *box : {m_window->Text9, m_window->Text10, m_window->Text11, m_window->Text12,
+                           m_window->Text13, m_window->Text14, m_window->Text15})
+        QCOMPARE(box->text(), kept);
+}
+
+void TestAutomaticCycle::acceptedClickArmsTheRun()
+{
+    m_window->Text3->setText(QStringLiteral("05"));
+    startRun({"1", "2", "3", "4", "5", "6", "7"});
+    QVERIFY(!m_window->Command1->isEnabled());
+    QVERIFY(!m_window->Command2->isEnabled());
+    QVERIFY(m_window->Command3->isEnabled());
+    QVERIFY(!m_window->drawRunning());
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
+    QCOMPARE(m_window->Text3->text(), QStringLiteral("05"));
+    Form1::setTimerEnabled(m_window->Timer15, false);
+}
+
+void TestAutomaticCycle::zeroReferenceMatchesEmptyBoxes()
+{
+    test::MessageCatcher catcher;
+    startRun({"0", "00", "0", "0", "00", "0", "0"});
+    QTRY_COMPARE(catcher.seen.size(), 1);
+    QCOMPARE(catcher.seen[0].title, QStringLiteral("摇奖提示框"));
+    QCOMPARE(catcher.seen[0].text, kFound);
+    QTRY_VERIFY(!m_window->Timer15->isActive());
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+}
+
+void TestAutomaticCycle::lastManualDrawMatchesOnFirstTick_data()
+{
+    QTest::addColumn<QStringList>("reference");
+    QTest::newRow("single digits") << QStringList({"7", "12", "3", "30", "1", "25", "9"});
+    QTest::newRow("two-digit form") << QStringList({"07", "12", "03", "30", "01", "25", "09"});
+    QTest::newRow("leading blank") << QStringList({" 7", "12", " 3", "30", " 1", "25", " 9"});
+}
+
+void TestAutomaticCycle::lastManualDrawMatchesOnFirstTick()
+{
+    QFETCH(QStringList, reference);
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    m_window->Command1_Click();
+    QTRY_VERIFY(m_window->Command1->isEnabled());
+
+    test::MessageCatcher catcher;
+    startRun(reference);
+    QTRY_COMPARE(catcher.seen.size(), 1);
+    QCOMPARE(catcher.seen[0].text, kFound);
+    QTRY_VERIFY(!m_window->Timer15->isActive());
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
+    QCOMPARE(entries(*m_window), 1);
+    QVERIFY(!m_window->drawRunning());
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+
+    // Started again unchanged, the boxes still show the matching draw.
+    startRun(reference);
+    QTRY_COMPARE(catcher.seen.size(), 2);
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
+}
+
+void TestAutomaticCycle::runUntilTheThirdDrawMatches()
+{
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
+    m_random->queueDraw({33, 32, 31, 30, 29, 28}, 16);
+    m_random->queueDraw({3, 14, 15, 9, 26, 5}, 8);
+    test::MessageCatcher catcher;
+    startRun({"3", "14", "15", "9", "26", "5", "8"});
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 15000);
+    QCOMPARE(catcher.seen[0].text, kFound);
+    QTRY_VERIFY(!m_window->Timer15->isActive());
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("3"));
+    QCOMPARE(entries(*m_window), 3);
+    const QString log = m_window->Text4->text();
+    QVERIFY(log.contains(QStringLiteral("第1次开奖结果:  01-02-03-04-05-06  +  07")));
+    QVERIFY(log.contains(QStringLiteral("第2次开奖结果:  33-32-31-30-29-28  +  16")));
+    QVERIFY(log.contains(QStringLiteral("第3次开奖结果:  03-14-15-09-26-05  +  08")));
+    QCOMPARE(test::ballTexts(*m_window), QStringList({"03", "14", "15", "09", "26", "05", "08"}));
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+    QCOMPARE(m_random->shortfall, 0);
+}
+
+void TestAutomaticCycle::sameRedsInAnotherOrderDoNotMatch()
+{
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 8);
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
+    test::MessageCatcher catcher;
+    startRun({"2", "1", "3", "4", "5", "6", "7"});
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->Label4->text(), QStringLiteral("3"), 15000);
+    QVERIFY(catcher.seen.isEmpty());
+    m_window->Command3_Click();
+    QTRY_VERIFY(!m_window->drawRunning());
+    QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(catcher.seen[0].text, kStopping);
+}
+
+void TestAutomaticCycle::stopWhileWaiting()
+{
+    startRun({"1", "2", "3", "4", "5", "6", "7"});
+    test::MessageCatcher catcher;
+    m_window->Command3_Click();
+    QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(catcher.seen[0].title, QStringLiteral("摇奖提示框"));
+    QCOMPARE(catcher.seen[0].text, kStopping);
+    QVERIFY(!m_window->Timer15->isActive());
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+    QTest::qWait(3 * m_window->Timer15->interval());
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
+    QVERIFY(!m_window->drawRunning());
+}
+
+// Stop during an automatic draw: the draw completes and logs, nothing follows, Automatic draw is
+// back at once and Manual draw only when the draw has ended.
+void TestAutomaticCycle::stopDuringADraw()
+{
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
+    // A slow first stage keeps the draw running long enough to look at the buttons.
+    m_window->Timer4->setInterval(400);
+    startRun({"9", "9", "9", "9", "9", "9", "9"});
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->drawRunning(), 5000);
+
+    test::MessageCatcher catcher;
+    m_window->Command3_Click();
+    QCOMPARE(catcher.seen.size(), 1);
+    QVERIFY(m_window->drawRunning());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+    QVERIFY(!m_window->Command1->isEnabled());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->drawRunning(), 5000);
+    QVERIFY(m_window->Command1->isEnabled());
+    QCOMPARE(m_window->Text4->text(),
+             QStringLiteral("第1次开奖结果:  01-02-03-04-05-06  +  07") + QString(78, u' '));
+    QTest::qWait(3 * m_window->Timer15->interval());
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
+    QCOMPARE(entries(*m_window), 1);
+}
+
+// Draw 1 rejects eight candidates at stage 2 and is still running when the next tick falls
+// due. That tick neither compares nor starts a draw; the one after compares the finished draw.
+void TestAutomaticCycle::tickWaitsForARunningDraw()
+{
+    m_random->queueRed(5);
+    for (int i = 0; i < 8; ++i)
+        m_random->queueRed(5);
+    for (int n : {6, 7, 8, 9, 10})
+        m_random->queueRed(n);
+    m_random->queueBlue(11);
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
+
+    test::MessageCatcher catcher;
+    // The reference is the slow draw's result. A tick that started a draw over it would cut it
+    // off (no entry, the run going on with the next script).
+    startRun({"5", "6", "7", "8", "9", "10", "11"});
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->drawRunning(), 5000);
+    int ticksDuringDraw = 0;
+    connect(m_window->Timer15, &QTimer::timeout, this, [&] {
+        if (m_window->drawRunning())
+            ++ticksDuringDraw;
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 15000);
+    QCOMPARE(catcher.seen[0].text, kFound);
+    QTRY_VERIFY(!m_window->Timer15->isActive());
+
+    QVERIFY(ticksDuringDraw >= 1);
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
+    QCOMPARE(entries(*m_window), 1);
+    QCOMPARE(m_window->Text4->text(),
+             QStringLiteral("第1次开奖结果:  05-06-07-08-09-10  +  11") + QString(78, u' '));
+    QCOMPARE(m_random->nexts, 15);
+}
+
+// The match message stays open over several cycle intervals: no second message, no draw, and
+// the run ends when it is answered.
+void TestAutomaticCycle::matchMessageShownOnce()
+{
+    const int interval = m_window->Timer15->interval();
+    test::MessageCatcher catcher(4 * interval);
+    bool runStillOn = false;
+    bool stopStillEnabled = false;
+    qsizetype seenWhileOpen = 0;
+    catcher.beforeAnswer = [&] {
+        runStillOn = m_window->Timer15->isActive();
+        stopStillEnabled = m_window->Command3->isEnabled();
+        seenWhileOpen = catcher.seen.size();
+    };
+    startRun(QStringList(7, QStringLiteral("0")));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->Timer15->isActive(), 10000);
+    QCOMPARE(seenWhileOpen, 1);
+    QVERIFY(runStillOn);
+    QVERIFY(stopStillEnabled);
+
+    QTest::qWait(2 * interval);
+    QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
+    QVERIFY(!m_window->drawRunning());
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+}
+
+QTEST_MAIN(TestAutomaticCycle)
+#include "tst_automatic_cycle.moc"

@@ -1,0 +1,175 @@
+// A manual draw from the click to the log entry, and the guarantee that a draw start never
+// lets an earlier draw's chain run on beside it.
+#include "app/form1.h"
+#include "app/text_boxes.h"
+#include "support/test_support.h"
+
+#include <QTest>
+
+using namespace qelvora;
+
+class TestManualDraw : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void clickStartsTheDraw();
+    void wholeDraw();
+    void buttonsLockedForTheWholeDraw();
+    void counterCountsEveryDraw();
+    void drawStartDisarmsARunningDraw();
+    void manualStartOverAnAutomaticDrawLogsOnce();
+
+private:
+    std::unique_ptr<Form1> m_window;
+    test::ScriptedRandom *m_random = nullptr;
+};
+
+void TestManualDraw::init()
+{
+    auto random = std::make_unique<test::ScriptedRandom>();
+    m_random = random.get();
+    m_window = std::make_unique<Form1>(std::move(random), test::kNowhere);
+    test::shortenTimers(*m_window);
+    Module1 = DrawSlots();
+}
+
+void TestManualDraw::cleanup()
+{
+    m_window.reset();
+}
+
+void TestManualDraw::clickStartsTheDraw()
+{
+    for (LockedLineEdit *box : {m_window->Text1, m_window->Text5, m_window->Text8})
+        box->setText(QStringLiteral("07"));
+    m_window->Text4->setText(QStringLiteral("kept"));
+    Module1.PickedBall3 = QStringLiteral("3");
+    Module1.LogBall1 = QStringLiteral("11");
+
+    m_window->Command1_Click();
+    QCOMPARE(test::ballTexts(*m_window), QStringList(7, QString()));
+    QCOMPARE(m_window->Text4->text(), QStringLiteral("kept"));
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
+    for (int position = 1; position <= 7; ++position)
+        QVERIFY(!isPicked(Module1.pick(position)));
+    QCOMPARE(Module1.LogBall1, QStringLiteral("11")); // until stage 7 of this draw
+    QVERIFY(!m_window->Command1->isEnabled());
+    QVERIFY(!m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+    for (QTimer *t : {m_window->Timer4, m_window->Timer1, m_window->Timer2, m_window->Timer3,
+                      m_window->Timer7, m_window->Timer8, m_window->Timer9, m_window->Timer10})
+        QVERIFY(t->isActive());
+    for (QTimer *t : {m_window->Timer5, m_window->Timer6, m_window->Timer11, m_window->Timer12,
+                      m_window->Timer13, m_window->Timer14, m_window->Timer15, m_window->Timer16})
+        QVERIFY(!t->isActive());
+}
+
+void TestManualDraw::wholeDraw()
+{
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+    QTRY_VERIFY(m_window->Command1->isEnabled());
+
+    QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+    const QString expected = QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09")
+                             + QString(78, u' ');
+    QCOMPARE(m_window->Text4->text(), expected);
+    QCOMPARE(expected.size(), 112);
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
+    QCOMPARE(m_window->Text4->textCursor().position(), 112);
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+    QVERIFY(!m_window->drawRunning());
+    QCOMPARE(m_random->shortfall, 0);
+}
+
+// Sampled on every pass of the event loop: from the click until the blue box settles neither
+// draw button is enabled, and they come back in the very tick that writes the entry.
+void TestManualDraw::buttonsLockedForTheWholeDraw()
+{
+    m_random->queueDraw({4, 5, 6, 7, 8, 9}, 10);
+    bool enabledEarly = false;
+    int samples = 0;
+    QTimer watch;
+    watch.setInterval(0);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        ++samples;
+        const bool logged = !m_window->Text4->text().isEmpty();
+        if (!logged && (m_window->Command1->isEnabled() || m_window->Command2->isEnabled()))
+            enabledEarly = true;
+        if (logged && !m_window->Command1->isEnabled())
+            enabledEarly = true; // logged but not given back in the same tick
+    });
+    m_window->Command1_Click();
+    watch.start();
+    QTRY_VERIFY(!m_window->Text4->text().isEmpty());
+    watch.stop();
+    QVERIFY(samples > 10);
+    QVERIFY(!enabledEarly);
+    QVERIFY(m_window->Command1->isEnabled());
+}
+
+void TestManualDraw::counterCountsEveryDraw()
+{
+    for (int draw = 1; draw <= 10; ++draw) {
+        m_random->queueDraw({1, 2, 3, 4, 5, 6}, 1);
+        m_window->Command1_Click();
+        QCOMPARE(m_window->Label4->text(), QString::number(draw));
+        QTRY_VERIFY(m_window->Command1->isEnabled());
+    }
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("10"));
+    QVERIFY(m_window->Text4->text().startsWith(QStringLiteral("第1次开奖结果:  ")));
+    QVERIFY(m_window->Text4->text().contains(QStringLiteral("第10次开奖结果:  ")));
+}
+
+// Draw 1 has picked two reds when draw 2 starts over it. Draw 2 alone goes on: one stage armed,
+// its own picks, one entry.
+void TestManualDraw::drawStartDisarmsARunningDraw()
+{
+    m_random->queueRed(1);
+    m_random->queueRed(2);
+    m_window->Command1_Click();
+    m_window->Timer4_Timer();
+    m_window->Timer5_Timer();
+    QVERIFY(m_window->Timer6->isActive());
+
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    m_window->Command1_Click();
+    int armed = 0;
+    for (QTimer *t : {m_window->Timer4, m_window->Timer5, m_window->Timer6, m_window->Timer11,
+                      m_window->Timer12, m_window->Timer13, m_window->Timer14})
+        armed += t->isActive() ? 1 : 0;
+    QCOMPARE(armed, 1);
+    QVERIFY(m_window->Timer4->isActive());
+
+    QTRY_VERIFY(m_window->Command1->isEnabled());
+    QTest::qWait(100);
+    QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+    QCOMPARE(m_window->Text4->text(),
+             QStringLiteral("第2次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(m_random->shortfall, 0);
+    QVERIFY(m_random->values.empty());
+}
+
+// An automatic draw's blue roller is still running when a draw starts: it is switched off, so
+// the log gets the new draw's entry only, not a second one from the old roller.
+void TestManualDraw::manualStartOverAnAutomaticDrawLogsOnce()
+{
+    Form1::setTimerEnabled(m_window->Timer16, true);
+    Form1::setTimerEnabled(m_window->Timer13, true);
+    Module1.PickedBall1 = QStringLiteral("1");
+
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    m_window->Command1_Click();
+    QVERIFY(!m_window->Timer16->isActive());
+    QVERIFY(!m_window->Timer13->isActive());
+    QTRY_VERIFY(m_window->Command1->isEnabled());
+    QTest::qWait(100);
+    QCOMPARE(m_window->Text4->text(),
+             QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(m_random->shortfall, 0);
+}
+
+QTEST_MAIN(TestManualDraw)
+#include "tst_manual_draw.moc"

@@ -1,0 +1,226 @@
+// The window as it opens: title, size, controls at rest, timers set up and disabled, focus,
+// fonts, and the behaviour of locked and length-limited boxes.
+#include "app/form1.h"
+#include "app/text_boxes.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontInfo>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+using namespace qelvora;
+
+class TestWindowStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void titleSizeAndIcon();
+    void controlsAtRest();
+    void timersSetUpAndDisabled();
+    void focusAndTabOrder();
+    void fontsAndColours();
+    void referenceBoxTakesTwoCharacters();
+    void lockedBoxesRefuseEditingButCopy();
+    void logCutsAssignedTextAt60000();
+    void timerSwitchSemantics();
+    void opensWithoutNetwork();
+
+private:
+    std::unique_ptr<Form1> m_window;
+};
+
+void TestWindowStartup::init()
+{
+    m_window = std::make_unique<Form1>(nullptr, test::kNowhere);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+}
+
+void TestWindowStartup::cleanup()
+{
+    m_window.reset();
+}
+
+void TestWindowStartup::titleSizeAndIcon()
+{
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Qelvora\u2014双色球摇奖测试工具"));
+    QCOMPARE(m_window->size(), QSize(514, 609));
+    QCOMPARE(m_window->minimumSize(), QSize(514, 609));
+    QCOMPARE(m_window->maximumSize(), QSize(514, 609));
+    QVERIFY(!m_window->windowIcon().isNull());
+    QCOMPARE(m_window->windowIcon().availableSizes().value(0), QSize(32, 32));
+}
+
+void TestWindowStartup::controlsAtRest()
+{
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
+    QCOMPARE(m_window->Label2->text(), QStringLiteral("<第"));
+    QCOMPARE(m_window->Label3->text(), QStringLiteral("次>"));
+    QCOMPARE(m_window->Command1->text(), QStringLiteral("手动摇奖"));
+    QCOMPARE(m_window->Command2->text(), QStringLiteral("自动对比摇奖"));
+    QCOMPARE(m_window->Command3->text(), QStringLiteral("停止自动对比摇奖"));
+    QVERIFY(m_window->Command1->isEnabled());
+    QVERIFY(m_window->Command2->isEnabled());
+    QVERIFY(!m_window->Command3->isEnabled());
+    for (const QString &text : test::ballTexts(*m_window))
+        QVERIFY(text.isEmpty());
+    QVERIFY(m_window->Text4->text().isEmpty());
+
+    // Places in pixels, from the layout given in twips (15 to a pixel).
+    QCOMPARE(m_window->Text1->geometry(), QRect(8, 72, 57, 57));
+    QCOMPARE(m_window->Text3->geometry(), QRect(136, 72, 56, 57));
+    QCOMPARE(m_window->Text8->geometry(), QRect(440, 72, 57, 57));
+    QCOMPARE(m_window->Text4->geometry(), QRect(40, 296, 436, 209));
+    QCOMPARE(m_window->Text15->geometry(), QRect(448, 184, 41, 33));
+    QCOMPARE(m_window->Command3->geometry(), QRect(352, 240, 145, 33));
+    QCOMPARE(m_window->WebBrowser1->geometry(), QRect(184, 8, 305, 25));
+    QCOMPARE(m_window->WebBrowser2->geometry(), QRect(40, 544, 433, 41));
+    QCOMPARE(m_window->Label5->geometry(), QRect(16, 520, 161, 17));
+
+    // Nothing changes on its own: no box moves and the counter stays.
+    QTest::qWait(200);
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
+    QCOMPARE(test::ballTexts(*m_window), QStringList(7, QString()));
+}
+
+void TestWindowStartup::timersSetUpAndDisabled()
+{
+    for (QTimer *timer : m_window->allTimers()) {
+        QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+    }
+    for (QTimer *t : {m_window->Timer1, m_window->Timer2, m_window->Timer3, m_window->Timer7,
+                      m_window->Timer8, m_window->Timer9, m_window->Timer10, m_window->Timer16})
+        QCOMPARE(t->interval(), 50);
+    for (QTimer *t : {m_window->Timer4, m_window->Timer5, m_window->Timer6, m_window->Timer11,
+                      m_window->Timer12, m_window->Timer13, m_window->Timer14})
+        QCOMPARE(t->interval(), 1000);
+    QCOMPARE(m_window->Timer15->interval(), 11000);
+}
+
+void TestWindowStartup::focusAndTabOrder()
+{
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_window->Text1));
+    QTest::keyClick(m_window->Text1, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_window->Text2));
+
+    // The focus chain, each widget counted as the control it belongs to (a web panel's inner
+    // render widget is the panel).
+    QList<QWidget *> chain;
+    QWidget *w = m_window->Text1;
+    do {
+        QWidget *control = w;
+        while (control && control->parentWidget() != m_window.get())
+            control = control->parentWidget();
+        if (control && (w->focusPolicy() & Qt::TabFocus) && (chain.isEmpty() || chain.last() != control))
+            chain << control;
+        w = w->nextInFocusChain();
+    } while (w != m_window->Text1);
+    const QList<QWidget *> expected = {
+        m_window->Text1, m_window->Text2,  m_window->Text3,       m_window->Command1,
+        m_window->Text4, m_window->WebBrowser1, m_window->Text5,  m_window->Text6,
+        m_window->Text7, m_window->Text8,  m_window->WebBrowser2, m_window->Command2,
+        m_window->Command3, m_window->Text9, m_window->Text10,    m_window->Text11,
+        m_window->Text12, m_window->Text13, m_window->Text14,     m_window->Text15};
+    QCOMPARE(chain, expected);
+}
+
+void TestWindowStartup::fontsAndColours()
+{
+    const QFontInfo label(m_window->Label10->font());
+    QCOMPARE(label.family(), QStringLiteral("Noto Serif CJK SC"));
+    QCOMPARE(m_window->Label10->font().pointSizeF(), 12.0);
+    QCOMPARE(m_window->Label4->font().pointSizeF(), 15.75);
+    QVERIFY(m_window->Label4->font().bold());
+    QCOMPARE(m_window->Text1->font().pointSizeF(), 36.0);
+    QCOMPARE(QFontInfo(m_window->Text4->font()).family(), QStringLiteral("Noto Serif CJK SC"));
+    QCOMPARE(m_window->Label10->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(m_window->Label4->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(m_window->Label5->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(m_window->Text4->palette().color(QPalette::Text), QColor(0, 0, 255));
+}
+
+void TestWindowStartup::referenceBoxTakesTwoCharacters()
+{
+    m_window->Text9->setFocus();
+    QTest::keyClicks(m_window->Text9, QStringLiteral("123"));
+    QCOMPARE(m_window->Text9->text(), QStringLiteral("12"));
+}
+
+void TestWindowStartup::lockedBoxesRefuseEditingButCopy()
+{
+    m_window->Text1->setText(QStringLiteral("07"));
+    m_window->Text1->setFocus();
+    QTest::keyClicks(m_window->Text1, QStringLiteral("9x"));
+    QTest::keyClick(m_window->Text1, Qt::Key_Backspace);
+    QTest::keyClick(m_window->Text1, Qt::Key_Home);
+    QTest::keyClick(m_window->Text1, Qt::Key_Delete);
+    QApplication::clipboard()->setText(QStringLiteral("33"));
+    QTest::keySequence(m_window->Text1, QKeySequence::Paste);
+    QCOMPARE(m_window->Text1->text(), QStringLiteral("07"));
+
+    QTest::keySequence(m_window->Text1, QKeySequence::SelectAll);
+    QCOMPARE(m_window->Text1->selectedText(), QStringLiteral("07"));
+    QApplication::clipboard()->clear();
+    QTest::keySequence(m_window->Text1, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("07"));
+
+    m_window->Text4->setText(QStringLiteral("第1次开奖结果:  "));
+    m_window->Text4->setFocus();
+    QTest::keyClicks(m_window->Text4->viewport(), QStringLiteral("abc"));
+    QTest::keyClick(m_window->Text4, Qt::Key_Backspace);
+    QCOMPARE(m_window->Text4->text(), QStringLiteral("第1次开奖结果:  "));
+    QTest::keySequence(m_window->Text4, QKeySequence::SelectAll);
+    QTest::keySequence(m_window->Text4, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("第1次开奖结果:  "));
+}
+
+void TestWindowStartup::logCutsAssignedTextAt60000()
+{
+    m_window->Text4->setText(QString(60001, u'x'));
+    QCOMPARE(m_window->Text4->text().size(), 60000);
+    m_window->Text4->setText(QString(60000, u'y'));
+    QCOMPARE(m_window->Text4->text().size(), 60000);
+}
+
+void TestWindowStartup::timerSwitchSemantics()
+{
+    QTimer *timer = m_window->Timer4;
+    Form1::setTimerEnabled(timer, true);
+    QTest::qWait(300);
+    const int before = timer->remainingTime();
+    Form1::setTimerEnabled(timer, true); // already enabled: keeps running, no restart
+    QVERIFY2(timer->remainingTime() <= before, qPrintable(QString::number(timer->remainingTime())));
+    Form1::setTimerEnabled(timer, false);
+    QVERIFY(!timer->isActive());
+    Form1::setTimerEnabled(timer, true); // off and on: a fresh interval
+    QVERIFY(timer->remainingTime() > before);
+    Form1::setTimerEnabled(timer, false);
+}
+
+void TestWindowStartup::opensWithoutNetwork()
+{
+    // A window of its own, so that the spy is in place before the event loop runs: its panels
+    // point at a port that refuses connections, and a failed load is reported by the panels
+    // only.
+    m_window.reset();
+    Form1 window(nullptr, test::kNowhere);
+    QSignalSpy finished(window.WebBrowser2, &QWebEngineView::loadFinished);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 20000);
+    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.Label4->text(), QStringLiteral("0"));
+    QVERIFY(window.Command1->isEnabled());
+    QVERIFY(!window.Command3->isEnabled());
+}
+
+QTEST_MAIN(TestWindowStartup)
+#include "tst_window_startup.moc"
