@@ -9,14 +9,15 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QList>
 #include <QUrl>
+#include <QWebEngineView>
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
 class QMessageBox;
-class QWebEngineView;
 
 namespace qelvora {
 
@@ -157,9 +158,16 @@ private:
 
     void connectWebPanels();
     void navigate(QWebEngineView *view, const QString &path);
+    void startPendingNavigations();
 
     std::unique_ptr<RandomSource> m_random;
     QUrl m_siteBase;
+    struct PendingNavigation {
+        QPointer<QWebEngineView> view;
+        QUrl url;
+    };
+    QList<PendingNavigation> m_pendingNavigations;
+    bool m_painted = false;
     QPointer<QMessageBox> m_openMessage;
     bool m_matchMessageOpen = false;
 };

@@ -8,6 +8,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <utility>
+
 namespace qelvora {
 
 namespace {
@@ -51,11 +53,23 @@ void Form1::connectWebPanels()
             &Form1::WebBrowser2_DocumentComplete);
 }
 
+// Starting the web engine takes longer than building the whole window, so a panel's page is
+// requested as soon as the window has been painted for the first time, never before: the window
+// opens without waiting for the engine, and the pages arrive after it like any other page.
 void Form1::navigate(QWebEngineView *view, const QString &path)
 {
     QUrl url = m_siteBase;
     url.setPath(path);
-    view->load(url);
+    m_pendingNavigations.append({view, url});
+}
+
+void Form1::startPendingNavigations()
+{
+    const auto pending = std::exchange(m_pendingNavigations, {});
+    for (const PendingNavigation &navigation : pending) {
+        if (navigation.view)
+            navigation.view->load(navigation.url);
+    }
 }
 
 void Form1::WebBrowser2_DocumentComplete()
