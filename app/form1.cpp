@@ -162,6 +162,28 @@ void Form1::createControls()
     WebBrowser2 = new QWebEngineView(this);
     place(WebBrowser2, 600, 8160, 6495, 615);
 
+    // Names for screen readers and accessibility-driven tools; nothing visible changes.
+    const auto balls = ballBoxes();
+    const auto references = referenceBoxes();
+    for (int i = 0; i < 6; ++i) {
+        balls[i]->setAccessibleName(QStringLiteral("红球 %1").arg(i + 1));
+        references[i]->setAccessibleName(QStringLiteral("上期红球 %1").arg(i + 1));
+    }
+    Text8->setAccessibleName(QStringLiteral("蓝球"));
+    Text15->setAccessibleName(QStringLiteral("上期蓝球"));
+    Text4->setAccessibleName(QStringLiteral("开奖记录"));
+    for (QPushButton *b : {Command1, Command2, Command3})
+        b->setAccessibleName(b->text());
+    for (QLabel *l : {Label2, Label3, Label6, Label9, Label10})
+        l->setAccessibleName(l->text());
+    Label7->setAccessibleName(QStringLiteral("本期加号"));
+    Label8->setAccessibleName(QStringLiteral("上期加号"));
+    Label4->setAccessibleName(QStringLiteral("摇奖次数"));
+    Label1->setAccessibleName(QStringLiteral("空白标签"));
+    Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
+    WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
+    WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));
+
     // Text boxes are drawn over the labels they overlap (Label1 over the reference boxes,
     // Label6 over the log).
     for (QLineEdit *box : referenceBoxes())

@@ -27,6 +27,7 @@ private slots:
     void lockedBoxesRefuseEditingButCopy();
     void logCutsAssignedTextAt60000();
     void timerSwitchSemantics();
+    void accessibleNames();
     void opensWithoutNetwork();
 
 private:
@@ -220,6 +221,25 @@ void TestWindowStartup::opensWithoutNetwork()
     QCOMPARE(window.Label4->text(), QStringLiteral("0"));
     QVERIFY(window.Command1->isEnabled());
     QVERIFY(!window.Command3->isEnabled());
+}
+
+// Every control can be found by a Chinese name that says what it is, and no two share one.
+void TestWindowStartup::accessibleNames()
+{
+    QCOMPARE(m_window->Text1->accessibleName(), QStringLiteral("红球 1"));
+    QCOMPARE(m_window->Text5->accessibleName(), QStringLiteral("红球 4"));
+    QCOMPARE(m_window->Text8->accessibleName(), QStringLiteral("蓝球"));
+    QCOMPARE(m_window->Text14->accessibleName(), QStringLiteral("上期红球 6"));
+    QCOMPARE(m_window->Text15->accessibleName(), QStringLiteral("上期蓝球"));
+    QCOMPARE(m_window->Text4->accessibleName(), QStringLiteral("开奖记录"));
+    QCOMPARE(m_window->Command3->accessibleName(), QStringLiteral("停止自动对比摇奖"));
+    QSet<QString> names;
+    const auto children = m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        QVERIFY2(!child->accessibleName().isEmpty(), child->metaObject()->className());
+        names.insert(child->accessibleName());
+    }
+    QCOMPARE(names.size(), children.size());
 }
 
 QTEST_MAIN(TestWindowStartup)
