@@ -88,7 +88,9 @@ void Form1::createControls()
         auto *l = new QLabel(text, this);
         place(l, left, top, width, height);
         l->setFont(font);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // The Song face's line box is taller than these labels; centring it keeps the glyphs
+        // whole where a top-aligned line would lose their lowest strokes.
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         l->setAutoFillBackground(true);
         if (color.isValid())
             setTextColor(l, color);
