@@ -34,64 +34,43 @@ double lenientParse(const QString &text)
 {
     // Collect the characters of the leading number into plain ASCII, skipping blanks, tabs and
     // line feeds wherever they stand, then let strtod convert exactly what was collected.
-    QByteArray number;
     qsizetype i = 0;
-    const qsizetype n = text.size();
     auto peek = [&]() -> QChar {
-        while (i < n && isSkipped(text.at(i)))
+        while (i < text.size() && isSkipped(text.at(i)))
             ++i;
-        return i < n ? text.at(i) : QChar();
+        return i < text.size() ? text.at(i) : QChar();
+    };
+    // Appends the next character to out when it passes the test; says whether it did.
+    auto take = [&](QByteArray &out, auto test) {
+        const QChar c = peek();
+        if (c.isNull() || !test(c))
+            return false;
+        out.append(char(c.unicode()));
+        ++i;
+        return true;
+    };
+    auto isSign = [](QChar c) { return c == u'+' || c == u'-'; };
+    auto takeDigits = [&](QByteArray &out) {
+        bool any = false;
+        while (take(out, isAsciiDigit))
+            any = true;
+        return any;
     };
 
-    QChar c = peek();
-    if (c == u'+' || c == u'-') {
-        number.append(char(c.unicode()));
-        ++i;
-        c = peek();
-    }
-    bool mantissaDigits = false;
-    while (isAsciiDigit(c)) {
-        number.append(char(c.unicode()));
-        mantissaDigits = true;
-        ++i;
-        c = peek();
-    }
-    if (c == u'.') {
-        number.append('.');
-        ++i;
-        c = peek();
-        while (isAsciiDigit(c)) {
-            number.append(char(c.unicode()));
-            mantissaDigits = true;
-            ++i;
-            c = peek();
-        }
-    }
+    QByteArray number;
+    take(number, isSign);
+    bool mantissaDigits = takeDigits(number);
+    if (take(number, [](QChar c) { return c == u'.'; }))
+        mantissaDigits = takeDigits(number) || mantissaDigits;
     if (!mantissaDigits)
         return 0.0;
 
-    if (c == u'e' || c == u'E') {
-        // The exponent counts only when at least one digit follows its optional sign.
-        const qsizetype mark = i;
-        QByteArray exponent("e");
-        ++i;
-        c = peek();
-        if (c == u'+' || c == u'-') {
-            exponent.append(char(c.unicode()));
-            ++i;
-            c = peek();
-        }
-        bool exponentDigits = false;
-        while (isAsciiDigit(c)) {
-            exponent.append(char(c.unicode()));
-            exponentDigits = true;
-            ++i;
-            c = peek();
-        }
-        if (exponentDigits)
+    // The exponent counts only when at least one digit follows the letter and its optional sign.
+    QByteArray exponent;
+    if (take(exponent, [](QChar c) { return c == u'e' || c == u'E'; })) {
+        take(exponent, isSign);
+        if (takeDigits(exponent))
             number.append(exponent);
-        else
-            i = mark;
     }
     return std::strtod(number.constData(), nullptr);
 }
