@@ -27,11 +27,8 @@ private:
 
 void TestManualDraw::init()
 {
-    auto random = std::make_unique<test::ScriptedRandom>();
-    m_random = random.get();
-    m_window = std::make_unique<Form1>(std::move(random), test::kNowhere);
+    m_window = test::makeScriptedWindow(m_random);
     test::shortenTimers(*m_window);
-    Module1 = DrawSlots();
 }
 
 void TestManualDraw::cleanup()
@@ -54,9 +51,7 @@ void TestManualDraw::clickStartsTheDraw()
     for (int position = 1; position <= 7; ++position)
         QVERIFY(!isPicked(Module1.pick(position)));
     QCOMPARE(Module1.LogBall1, QStringLiteral("11")); // until stage 7 of this draw
-    QVERIFY(!m_window->Command1->isEnabled());
-    QVERIFY(!m_window->Command2->isEnabled());
-    QVERIFY(!m_window->Command3->isEnabled());
+    QCOMPARE(test::buttonStates(*m_window), QStringLiteral("000"));
     for (QTimer *t : {m_window->Timer4, m_window->Timer1, m_window->Timer2, m_window->Timer3,
                       m_window->Timer7, m_window->Timer8, m_window->Timer9, m_window->Timer10})
         QVERIFY(t->isActive());

@@ -33,6 +33,14 @@ void ScriptedRandom::queueDraw(std::initializer_list<int> reds, int blue)
     queueBlue(blue);
 }
 
+std::unique_ptr<Form1> makeScriptedWindow(ScriptedRandom *&random)
+{
+    auto source = std::make_unique<ScriptedRandom>();
+    random = source.get();
+    Module1 = DrawSlots();
+    return std::make_unique<Form1>(std::move(source), kNowhere);
+}
+
 void shortenTimers(Form1 &window, int factor)
 {
     for (QTimer *timer : window.allTimers())
@@ -69,6 +77,14 @@ QStringList ballTexts(const Form1 &window)
     return {window.Text1->text(), window.Text2->text(), window.Text3->text(),
             window.Text5->text(), window.Text6->text(), window.Text7->text(),
             window.Text8->text()};
+}
+
+QString buttonStates(const Form1 &window)
+{
+    QString states;
+    for (const QPushButton *button : {window.Command1, window.Command2, window.Command3})
+        states += button->isEnabled() ? u'1' : u'0';
+    return states;
 }
 
 void setReference(Form1 &window, const QStringList &texts)

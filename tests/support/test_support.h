@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 
 namespace qelvora::test {
 
@@ -42,6 +43,10 @@ public:
     int nexts = 0;
     int shortfall = 0;
 };
+
+// A window on the loopback site with a scripted random source (handed back through random), and
+// the program-wide draw state emptied, as a fresh program run has it.
+std::unique_ptr<Form1> makeScriptedWindow(ScriptedRandom *&random);
 
 // Divides every timer's interval by factor, keeping their ratios (50 ms / 1000 ms / 11000 ms
 // become 1 / 20 / 220 ms with factor 50). Call after construction, before any draw.
@@ -75,6 +80,10 @@ private:
 
 // The seven ball boxes' texts, in position order.
 QStringList ballTexts(const Form1 &window);
+
+// The enabled flags of Command1, Command2 and Command3 as three characters, "1" enabled and
+// "0" disabled: "110" is the idle window.
+QString buttonStates(const Form1 &window);
 
 // Fills the seven reference boxes.
 void setReference(Form1 &window, const QStringList &texts);
