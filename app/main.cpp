@@ -2,6 +2,9 @@
 #include "form1.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <unistd.h>
 
@@ -18,6 +21,13 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
     qelvora::installSongFaceSubstitution();
+
+    // Every text of the window is Chinese; the toolkit's own texts (the message boxes' OK
+    // button, the log's context menu) follow, whatever the system's language.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
 
     qelvora::Form1 window;
     window.show();

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-httpserver-dev libgl-dev
+  qt6-base-dev qt6-webengine-dev qt6-httpserver-dev qt6-translations-l10n libgl-dev
   xvfb xauth xdotool
   fonts-noto-cjk
   desktop-file-utils appstream
