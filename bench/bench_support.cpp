@@ -98,16 +98,31 @@ std::vector<pid_t> processTree(pid_t root)
     return tree;
 }
 
-long residentKiB(pid_t pid)
+namespace {
+
+// The KiB figure of the line "<key> <n> kB" of a /proc file; -1 when there is none.
+long kibField(const QString &path, const QByteArray &key)
 {
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+} // namespace
+
+long residentKiB(pid_t pid)
+{
+    return kibField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS:");
+}
+
+long proportionalKiB(pid_t pid)
+{
+    return kibField(QStringLiteral("/proc/%1/smaps_rollup").arg(pid), "Pss:");
 }
 
 qint64 procCpuNs(pid_t pid)

@@ -39,6 +39,10 @@ std::vector<pid_t> processTree(pid_t root);
 // VmRSS of /proc/<pid>/status in KiB; -1 when the process is gone.
 long residentKiB(pid_t pid);
 
+// Pss of /proc/<pid>/smaps_rollup in KiB (resident memory with every shared page divided among
+// the processes that map it, so a tree's figures add up); -1 when not readable.
+long proportionalKiB(pid_t pid);
+
 // User plus system CPU time of /proc/<pid>/stat in nanoseconds (clock-tick resolution, usually
 // 10 ms); -1 when the process is gone.
 qint64 procCpuNs(pid_t pid);

@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -333,22 +334,30 @@ int runFootprintChild(bool serve, int argc, char *argv[])
 
     // Memory, 3 s after both panels finished loading.
     say();
-    say(QStringLiteral("Resident memory (VmRSS) %1 s after both panels finished loading:")
+    say(QStringLiteral("Resident memory %1 s after both panels finished loading (VmRSS; Pss "
+                       "shares each shared page among the processes that map it):")
             .arg(kSettleAfterLoadMs / 1000));
-    long treeKiB = 0;
+    say(QStringLiteral("         pid   VmRSS MiB    Pss MiB"));
+    long treeRss = 0;
+    long treePss = 0;
     for (pid_t pid : processTree(getpid())) {
-        const long kib = residentKiB(pid);
-        if (kib < 0)
+        const long rss = residentKiB(pid);
+        const long pss = proportionalKiB(pid);
+        if (rss < 0)
             continue;
-        treeKiB += kib;
-        say(QStringLiteral("    %1 %2 MiB   %3")
+        treeRss += rss;
+        treePss += std::max(pss, 0L);
+        say(QStringLiteral("    %1 %2 %3   %4")
                 .arg(QString::number(pid).rightJustified(8),
-                     number(kib / 1024.0, 1).rightJustified(8), processLabel(pid)));
+                     number(rss / 1024.0, 1).rightJustified(11),
+                     number(pss / 1024.0, 1).rightJustified(10), processLabel(pid)));
     }
-    say(QStringLiteral("  main process        %1 MiB").arg(number(residentKiB(getpid()) / 1024.0, 1)));
-    say(QStringLiteral("  process tree        %1 MiB   (sum of VmRSS; shared pages count in "
-                       "every process that maps them)")
-            .arg(number(treeKiB / 1024.0, 1)));
+    say(QStringLiteral("  main process  VmRSS %1 MiB, Pss %2 MiB")
+            .arg(number(residentKiB(getpid()) / 1024.0, 1),
+                 number(proportionalKiB(getpid()) / 1024.0, 1)));
+    say(QStringLiteral("  process tree  VmRSS %1 MiB (sum; shared pages counted in every process), "
+                       "Pss %2 MiB (sum)")
+            .arg(number(treeRss / 1024.0, 1), number(treePss / 1024.0, 1)));
 
     // CPU while idle: the window shown, nothing running.
     const std::optional<pid_t> display = displayServer();
