@@ -5,6 +5,8 @@
 #include "app/form1.h"
 #include "engine/number_rules.h"
 
+#include <algorithm>
+
 namespace qelvora {
 
 // Every single pick reseeds the generator from the clock before taking its value.
@@ -14,10 +16,31 @@ int Form1::drawBallNumber(int count)
     return ballNumberFromUnit(m_random->next(), count);
 }
 
+// Stage ticks fall due at whole stage intervals after the draw start. A timer fires a little
+// late, and a stage that armed the next one a full interval after its own late tick would hand
+// that lateness on: over seven stages it adds up to several milliseconds. So each stage arms the
+// next tick (or its own retry) for the time left until that tick's due moment, and every tick is
+// only as late as itself. Stage 1 is armed with the plain interval at every draw start, so its
+// timer's interval is the stage interval. Without a draw clock (a stage driven on its own) the
+// next tick simply comes one interval later.
+void Form1::armStageTick(QTimer *stage)
+{
+    const qint64 interval = Timer4->interval();
+    qint64 wait = interval;
+    if (m_drawClock.isValid() && interval > 0) {
+        const qint64 elapsedMs = (m_drawClock.nsecsElapsed() + 500000) / 1000000;
+        const qint64 dueNow = (elapsedMs + interval / 2) / interval * interval;
+        wait = std::clamp(dueNow + interval - elapsedMs, interval / 2, interval);
+    }
+    setTimerEnabled(stage, false);
+    stage->setInterval(int(wait));
+    setTimerEnabled(stage, true);
+}
+
 void Form1::Timer4_Timer()
 {
     Module1.PickedBall1 = numberToText(drawBallNumber(kRedBallCount));
-    setTimerEnabled(Timer5, true);
+    armStageTick(Timer5);
     setTimerEnabled(Timer4, false);
 }
 
@@ -40,13 +63,13 @@ void Form1::runRedStage(int position)
     QTimer *own = stageTimers().at(position - 1);
     if (differsFromAll) {
         Module1.pick(position) = Module1.CandidateBall;
-        setTimerEnabled(stageTimers().at(position), true);
+        armStageTick(stageTimers().at(position));
         setTimerEnabled(own, false);
     } else {
-        // Switching the stage off and on again starts its interval afresh, so the next attempt
-        // comes one full second after this one while the position's roller keeps counting.
-        setTimerEnabled(own, false);
-        setTimerEnabled(own, true);
+        // The stage stays armed, switched off and on again so that its interval starts afresh:
+        // the next attempt comes one full interval after this one, while the position's roller
+        // keeps counting.
+        armStageTick(own);
     }
 }
 

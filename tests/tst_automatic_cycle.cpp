@@ -216,9 +216,11 @@ void TestAutomaticCycle::stopWhileWaiting()
 // back at once and Manual draw only when the draw has ended.
 void TestAutomaticCycle::stopDuringADraw()
 {
-    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
-    // A slow first stage keeps the draw running long enough to look at the buttons.
-    m_window->Timer4->setInterval(400);
+    // Stage 2 rejects fifteen candidates: the draw runs long enough to look at the buttons.
+    m_random->queueRed(1);
+    for (int i = 0; i < 15; ++i)
+        m_random->queueRed(1);
+    m_random->queueDraw({2, 3, 4, 5, 6}, 7);
     startRun({"9", "9", "9", "9", "9", "9", "9"});
     QTRY_VERIFY_WITH_TIMEOUT(m_window->drawRunning(), 5000);
 
