@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev qt6-httpserver-dev qt6-translations-l10n libgl-dev
+  # Qt6HttpServer's CMake package needs Qt6WebSockets, which its -dev package does not pull in.
+  qt6-websockets-dev
   xvfb xauth xdotool
   fonts-noto-cjk
   desktop-file-utils appstream

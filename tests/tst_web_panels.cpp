@@ -1,0 +1,613 @@
+// The two web panels and the link label: the pages the panels ask for, the lower panel losing its
+// scroll bars on every load, documents without a body, sites that refuse or never answer, the
+// keyboard focus while pages arrive, and the link label's colour under the mouse.
+//
+// The pages come from a real HTTP server on loopback inside the test; nothing leaves the machine.
+#include "app/form1.h"
+#include "app/text_boxes.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+using namespace qelvora;
+
+namespace {
+
+// The lower panel's start page as it must travel on the wire: "/彩票/双色球.htm" in UTF-8,
+// percent-encoded.
+const QByteArray kLotteryPathOnWire =
+    "/%E5%BD%A9%E7%A5%A8/%E5%8F%8C%E8%89%B2%E7%90%83.htm";
+const QByteArray kNewsPath = "/page/rjtqyb/index.php";
+
+// A page far taller and wider than either panel. The page may also try to take the keyboard
+// focus as it loads, by an autofocus field and by focus() calls.
+QByteArray bigPage(const QByteArray &title, bool standardsMode = true, bool grabFocus = false)
+{
+    return (standardsMode ? QByteArray("<!DOCTYPE html>") : QByteArray())
+           + "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>"
+           + (grabFocus ? QByteArray("<input id=\"box\" autofocus>") : QByteArray())
+           + "<div id=\"content\" style=\"width:3000px;height:3000px\">双色球</div>"
+           + (grabFocus ? QByteArray("<script>window.focus(); "
+                                     "document.getElementById('box').focus();</script>")
+                        : QByteArray())
+           + "</body></html>";
+}
+
+const QByteArray kHtml = "text/html; charset=utf-8";
+
+// A site on loopback. Serves the documents a test puts up by path and records the path of every
+// request in its percent-encoded form, as QHttpServer read it off the wire.
+class Site {
+public:
+    Site()
+    {
+        m_server.setMissingHandler([this](const QHttpServerRequest &request,
+                                          QHttpServerResponder &&responder) {
+            const QByteArray path = request.url().path(QUrl::FullyEncoded).toLatin1();
+            requests.append(path);
+            const auto document = m_documents.constFind(path);
+            if (document == m_documents.cend()) {
+                responder.write(QHttpServerResponder::StatusCode::NotFound);
+                return;
+            }
+            responder.write(document->body,
+                            {{"Content-Type", document->type}, {"Cache-Control", "no-store"}});
+        });
+        m_port = m_server.listen(QHostAddress::LocalHost);
+    }
+
+    void put(const QByteArray &pathOnWire, const QByteArray &type, const QByteArray &body)
+    {
+        m_documents.insert(pathOnWire, {type, body});
+    }
+
+    bool listening() const { return m_port != 0; }
+    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+    qsizetype count(const QByteArray &pathOnWire) const { return requests.count(pathOnWire); }
+
+    QList<QByteArray> requests;
+
+private:
+    struct Document {
+        QByteArray type;
+        QByteArray body;
+    };
+    QHttpServer m_server;
+    QHash<QByteArray, Document> m_documents;
+    quint16 m_port = 0;
+};
+
+// A site that accepts every connection and then never answers.
+class SilentSite : public QObject {
+public:
+    SilentSite()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                held.append(socket);
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QUrl base() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+    }
+    QList<QTcpSocket *> held;
+
+private:
+    QTcpServer m_server;
+};
+
+// Runs a script in the panel's top-level document and waits for its result. An invalid QVariant
+// means the script threw or no answer came.
+QVariant evaluate(QWebEngineView *view, const QString &script)
+{
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    view->page()->runJavaScript(script, [answer](const QVariant &result) { *answer = result; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000))
+        return QVariant();
+    return answer->value();
+}
+
+// What the panel's document looks like to a user: whether scroll bars take room in the viewport,
+// whether the content overflows it, and the settings that hide the bars.
+struct ScrollState {
+    bool hasBody = false;
+    int verticalBar = -1;   // width the vertical scroll bar takes, 0 when there is none
+    int horizontalBar = -1; // height the horizontal scroll bar takes
+    bool overflows = false; // the content is larger than the viewport both ways
+    QString bodyOverflow;
+    QString rootOverflow;
+    QString rootInlineOverflow;
+    QVariant scrollAttribute;
+    QString title;
+};
+
+ScrollState scrollState(QWebEngineView *view)
+{
+    const QVariantMap m = evaluate(view, QStringLiteral(R"js(
+(function () {
+    var root = document.documentElement, body = document.body;
+    var content = document.getElementById('content');
+    // The visual viewport leaves out the room scroll bars take, in any rendering mode.
+    var viewport = window.visualViewport;
+    return {
+        hasBody: !!body,
+        verticalBar: Math.round(window.innerWidth - viewport.width * viewport.scale),
+        horizontalBar: Math.round(window.innerHeight - viewport.height * viewport.scale),
+        overflows: !!content && content.offsetWidth > window.innerWidth
+                   && content.offsetHeight > window.innerHeight,
+        bodyOverflow: body ? getComputedStyle(body).overflow : '',
+        rootOverflow: getComputedStyle(root).overflow,
+        rootInlineOverflow: root.style ? root.style.overflow : '',
+        scrollAttribute: body ? body.getAttribute('scroll') : root.getAttribute('scroll'),
+        title: document.title || ''
+    };
+})()
+)js")).toMap();
+    ScrollState s;
+    s.hasBody = m.value(QStringLiteral("hasBody")).toBool();
+    s.verticalBar = m.value(QStringLiteral("verticalBar"), -1).toInt();
+    s.horizontalBar = m.value(QStringLiteral("horizontalBar"), -1).toInt();
+    s.overflows = m.value(QStringLiteral("overflows")).toBool();
+    s.bodyOverflow = m.value(QStringLiteral("bodyOverflow")).toString();
+    s.rootOverflow = m.value(QStringLiteral("rootOverflow")).toString();
+    s.rootInlineOverflow = m.value(QStringLiteral("rootInlineOverflow")).toString();
+    s.scrollAttribute = m.value(QStringLiteral("scrollAttribute"));
+    s.title = m.value(QStringLiteral("title")).toString();
+    return s;
+}
+
+// Counts, per widget, the mouse moves Qt hands to it, the propagation to parents included.
+class MoveRecorder : public QObject {
+public:
+    MoveRecorder() { qApp->installEventFilter(this); }
+    ~MoveRecorder() override { qApp->removeEventFilter(this); }
+    int to(const QObject *receiver) const { return m_moves.value(receiver); }
+    void clear() { m_moves.clear(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseMove)
+            ++m_moves[watched];
+        return false;
+    }
+
+private:
+    QHash<const QObject *, int> m_moves;
+};
+
+// Any console error the page reports, such as an exception thrown by a script run in it.
+class ConsoleWatchingPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+    QStringList errors;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int, const QString &) override
+    {
+        if (level == ErrorMessageLevel)
+            errors.append(message);
+    }
+};
+
+// A window on a site with its timers shortened, a scripted chance and spies on both panels'
+// finished loads.
+struct TestWindow {
+    explicit TestWindow(const QUrl &site)
+    {
+        auto scripted = std::make_unique<test::ScriptedRandom>();
+        random = scripted.get();
+        window = std::make_unique<Form1>(std::move(scripted), site);
+        test::shortenTimers(*window);
+        upperLoads =
+            std::make_unique<QSignalSpy>(window->WebBrowser1, &QWebEngineView::loadFinished);
+        lowerLoads =
+            std::make_unique<QSignalSpy>(window->WebBrowser2, &QWebEngineView::loadFinished);
+    }
+
+    bool show()
+    {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+
+    bool waitForBothLoads(int timeoutMs = 20000)
+    {
+        return QTest::qWaitFor([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
+                               timeoutMs);
+    }
+
+    // Lets the lower panel go on to another page and waits until that load has finished.
+    bool followLink(const QUrl &url, int timeoutMs = 20000)
+    {
+        const qsizetype before = lowerLoads->count();
+        const QString href = url.toString(QUrl::FullyEncoded);
+        evaluate(window->WebBrowser2, QStringLiteral("location.href = '%1'; true").arg(href));
+        return QTest::qWaitFor([&] { return lowerLoads->count() > before; }, timeoutMs)
+               && lowerLoads->last().first().toBool();
+    }
+
+    std::unique_ptr<Form1> window;
+    test::ScriptedRandom *random = nullptr;
+    std::unique_ptr<QSignalSpy> upperLoads;
+    std::unique_ptr<QSignalSpy> lowerLoads;
+};
+
+} // namespace
+
+// Starting the web engine's page processes is what costs time here, so most cases share one
+// window, opened on a site that serves every page. Qt Test runs the cases in the order below;
+// the first three look at the start pages, later ones lead the lower panel on to other pages.
+class TestWebPanels : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void startPagesRequestedOnceOnTheWire();
+    void arrivingPagesLeaveTheFocusInText1();
+    void lowerPanelLosesItsScrollBars();
+    void laterPagesLoseTheirScrollBarsToo_data();
+    void laterPagesLoseTheirScrollBarsToo();
+    void linkLabelColourFollowsTheMouse();
+    void drawRunsWhateverThePanelsDo_data();
+    void drawRunsWhateverThePanelsDo();
+    void documentsWithoutBodyAreLeftAlone();
+
+private:
+    std::unique_ptr<Site> m_site;
+    std::unique_ptr<TestWindow> m_shared;
+};
+
+void TestWebPanels::initTestCase()
+{
+    Module1 = DrawSlots();
+    m_site = std::make_unique<Site>();
+    QVERIFY(m_site->listening());
+    m_site->put(kNewsPath, kHtml, bigPage("news", true, true));
+    m_site->put(kLotteryPathOnWire, kHtml, bigPage("lottery", true, true));
+    m_site->put("/later.htm", kHtml, bigPage("later"));
+    m_site->put("/quirks.htm", kHtml, bigPage("quirks", false));
+
+    m_shared = std::make_unique<TestWindow>(m_site->base());
+    QVERIFY(m_shared->show());
+    m_shared->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_shared->window.get()));
+    QVERIFY(m_shared->waitForBothLoads());
+}
+
+void TestWebPanels::cleanupTestCase()
+{
+    m_shared.reset();
+    m_site.reset();
+}
+
+// Each panel asks for its page once; the lower panel's path goes out as UTF-8, percent-encoded.
+// (The server sees the path through QUrl, which writes any percent-encoding in one canonical
+// form; a wrong character set or a second round of encoding still shows.)
+void TestWebPanels::startPagesRequestedOnceOnTheWire()
+{
+    Form1 &window = *m_shared->window;
+    QCOMPARE(m_shared->upperLoads->count(), 1);
+    QCOMPARE(m_shared->lowerLoads->count(), 1);
+    QCOMPARE(m_shared->upperLoads->first().first().toBool(), true);
+    QCOMPARE(m_shared->lowerLoads->first().first().toBool(), true);
+
+    QCOMPARE(m_site->count(kNewsPath), 1);
+    QCOMPARE(m_site->count(kLotteryPathOnWire), 1);
+    QCOMPARE(QUrl::toPercentEncoding(QStringLiteral("/彩票/双色球.htm"), "/"), kLotteryPathOnWire);
+    QCOMPARE(window.WebBrowser1->url(),
+             m_site->base().resolved(QUrl(QString::fromLatin1(kNewsPath))));
+    QCOMPARE(window.WebBrowser2->url().path(), QStringLiteral("/彩票/双色球.htm"));
+    QCOMPARE(window.WebBrowser2->url().port(), m_site->base().port());
+    QCOMPARE(window.WebBrowser1->title(), QStringLiteral("news"));
+    QCOMPARE(window.WebBrowser2->title(), QStringLiteral("lottery"));
+}
+
+// Both start pages try to take the focus as they load (autofocus, focus() calls) while the
+// window is active: the caret stays in Text1.
+void TestWebPanels::arrivingPagesLeaveTheFocusInText1()
+{
+    Form1 &window = *m_shared->window;
+    // The pages did run their focus calls.
+    QCOMPARE(evaluate(window.WebBrowser1, QStringLiteral("document.activeElement.id")),
+             QVariant(QStringLiteral("box")));
+    QCOMPARE(evaluate(window.WebBrowser2, QStringLiteral("document.activeElement.id")),
+             QVariant(QStringLiteral("box")));
+    QTRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(), QStringLiteral("no"));
+    QCoreApplication::processEvents();
+
+    QVERIFY(window.isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(window.Text1));
+    QVERIFY(!window.WebBrowser1->hasFocus());
+    QVERIFY(!window.WebBrowser2->hasFocus());
+}
+
+// The same oversized page in both panels: the lower one ends with no scroll bars, the upper one
+// keeps both.
+void TestWebPanels::lowerPanelLosesItsScrollBars()
+{
+    Form1 &window = *m_shared->window;
+    QTRY_COMPARE_WITH_TIMEOUT(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
+    const ScrollState lower = scrollState(window.WebBrowser2);
+    QCOMPARE(lower.title, QStringLiteral("lottery"));
+    QVERIFY(lower.hasBody);
+    QVERIFY(lower.overflows);
+    QCOMPARE(lower.verticalBar, 0);
+    QCOMPARE(lower.horizontalBar, 0);
+    QCOMPARE(lower.bodyOverflow, QStringLiteral("hidden"));
+    QCOMPARE(lower.rootOverflow, QStringLiteral("hidden"));
+    QCOMPARE(lower.scrollAttribute.toString(), QStringLiteral("no"));
+
+    const ScrollState upper = scrollState(window.WebBrowser1);
+    QCOMPARE(upper.title, QStringLiteral("news"));
+    QVERIFY(upper.hasBody);
+    QVERIFY(upper.overflows);
+    QVERIFY2(upper.verticalBar > 0, qPrintable(QString::number(upper.verticalBar)));
+    QVERIFY2(upper.horizontalBar > 0, qPrintable(QString::number(upper.horizontalBar)));
+    QCOMPARE(upper.bodyOverflow, QStringLiteral("visible"));
+    QCOMPARE(upper.rootOverflow, QStringLiteral("visible"));
+    QVERIFY(upper.scrollAttribute.isNull());
+}
+
+void TestWebPanels::laterPagesLoseTheirScrollBarsToo_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("byLink");
+    QTest::newRow("link, standards mode") << QStringLiteral("/later.htm") << QStringLiteral("later")
+                                          << true;
+    QTest::newRow("load(), quirks mode") << QStringLiteral("/quirks.htm")
+                                         << QStringLiteral("quirks") << false;
+}
+
+// Pages the lower panel goes on to later, through a link in its page or a new load, lose their
+// scroll bars as well.
+void TestWebPanels::laterPagesLoseTheirScrollBarsToo()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QFETCH(bool, byLink);
+    Form1 &window = *m_shared->window;
+    const QUrl url = m_site->base().resolved(QUrl(path));
+    const qsizetype loads = m_shared->lowerLoads->count();
+    if (byLink) {
+        QVERIFY(m_shared->followLink(url));
+    } else {
+        window.WebBrowser2->load(url);
+        QTRY_COMPARE_WITH_TIMEOUT(m_shared->lowerLoads->count(), loads + 1, 20000);
+        QCOMPARE(m_shared->lowerLoads->last().first().toBool(), true);
+    }
+    QCOMPARE(m_shared->lowerLoads->count(), loads + 1);
+    QCOMPARE(m_site->count(path.toLatin1()), 1);
+
+    QTRY_COMPARE_WITH_TIMEOUT(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
+    const ScrollState later = scrollState(window.WebBrowser2);
+    QCOMPARE(later.title, title);
+    QVERIFY(later.overflows);
+    QCOMPARE(later.horizontalBar, 0);
+    QCOMPARE(later.bodyOverflow, QStringLiteral("hidden"));
+    QCOMPARE(later.rootOverflow, QStringLiteral("hidden"));
+    QCOMPARE(later.scrollAttribute.toString(), QStringLiteral("no"));
+}
+
+// Moves go through Qt's own routing from the window to the widget under the cursor: the label
+// turns blue under the mouse and red again over the window's bare surface only.
+void TestWebPanels::linkLabelColourFollowsTheMouse()
+{
+    Form1 *form = m_shared->window.get();
+    QWindow *window = form->windowHandle();
+    QVERIFY(window);
+    const QColor red(255, 0, 0);
+    const QColor blue(0, 0, 255);
+    auto colour = [form] { return form->Label5->palette().color(QPalette::WindowText); };
+    auto centre = [](QWidget *w) { return w->geometry().center(); };
+    MoveRecorder moves;
+
+    // Bare surface points, checked to be bare: beside the log, and on both separator lines.
+    const QPoint bare(10, 400);
+    const QPoint line1(250, 40);
+    const QPoint line2(250, 152);
+    for (const QPoint &p : {bare, line1, line2})
+        QVERIFY2(!form->childAt(p), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+    QCOMPARE(form->childAt(centre(form->Label5)), static_cast<QWidget *>(form->Label5));
+
+    QCOMPARE(colour(), red);
+    QTest::mouseMove(window, centre(form->Label5));
+    QCOMPARE(colour(), blue);
+    QVERIFY(moves.to(form->Label5) > 0);
+    QCOMPARE(moves.to(form), 0);
+
+    // Straight from the label onto other controls: the label stays blue, and the window's own
+    // mouse-move handler never sees these moves, which do arrive at the control.
+    struct Over {
+        const char *name;
+        QWidget *control;
+        QPoint at;
+    };
+    const Over others[] = {
+        {"Text4", form->Text4, centre(form->Text4)},
+        {"Label10", form->Label10, centre(form->Label10)},
+        {"Label7", form->Label7, centre(form->Label7)},
+        {"Label1", form->Label1, QPoint(60, 226)},
+        {"Text1", form->Text1, centre(form->Text1)},
+        {"Command3 (disabled)", form->Command3, centre(form->Command3)},
+        {"WebBrowser2", form->WebBrowser2, centre(form->WebBrowser2)},
+        {"WebBrowser1", form->WebBrowser1, centre(form->WebBrowser1)},
+    };
+    QVERIFY(!form->Command3->isEnabled());
+    for (const Over &over : others) {
+        QWidget *hit = form->childAt(over.at);
+        QVERIFY2(hit && (hit == over.control || over.control->isAncestorOf(hit)), over.name);
+        moves.clear();
+        QTest::mouseMove(window, over.at);
+        QVERIFY2(colour() == blue, over.name);
+        QVERIFY2(moves.to(form) == 0, over.name);
+        int delivered = moves.to(over.control);
+        for (QWidget *w : over.control->findChildren<QWidget *>())
+            delivered += moves.to(w);
+        QVERIFY2(delivered > 0, over.name);
+    }
+
+    // Over the bare surface, separator lines included, it turns red again, through one call of
+    // the window's handler.
+    for (const QPoint &p : {bare, line1, line2}) {
+        QTest::mouseMove(window, centre(form->Label5));
+        QCOMPARE(colour(), blue);
+        moves.clear();
+        QTest::mouseMove(window, p);
+        QCOMPARE(colour(), red);
+        QCOMPARE(moves.to(form), 1);
+    }
+
+    // A click on the label opens nothing and changes nothing; the cursor stays the arrow.
+    QTest::mouseMove(window, centre(form->Label5));
+    const QUrl upper = form->WebBrowser1->url();
+    const QUrl lower = form->WebBrowser2->url();
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre(form->Label5));
+    QCOMPARE(form->Label5->text(), QStringLiteral(">>>> Qelvora工具下载"));
+    QCOMPARE(colour(), blue);
+    QCOMPARE(form->Label5->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(form->WebBrowser1->url(), upper);
+    QCOMPARE(form->WebBrowser2->url(), lower);
+    QVERIFY(!QApplication::activeModalWidget());
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
+             1);
+    QTest::mouseMove(window, bare);
+}
+
+void TestWebPanels::drawRunsWhateverThePanelsDo_data()
+{
+    QTest::addColumn<QString>("site");
+    QTest::newRow("pages loaded") << QStringLiteral("serving");
+    QTest::newRow("connection refused") << QStringLiteral("refusing");
+    QTest::newRow("never answers") << QStringLiteral("silent");
+}
+
+// The same scripted draw gives the same boxes and log entry whether the panels' pages have
+// loaded, failed or still hang.
+void TestWebPanels::drawRunsWhateverThePanelsDo()
+{
+    QFETCH(QString, site);
+    SilentSite silent;
+    std::unique_ptr<TestWindow> own;
+    TestWindow *tw = m_shared.get();
+    if (site == QLatin1String("refusing"))
+        own = std::make_unique<TestWindow>(test::kNowhere);
+    else if (site == QLatin1String("silent"))
+        own = std::make_unique<TestWindow>(silent.base());
+    if (own) {
+        tw = own.get();
+        QVERIFY(tw->show());
+    }
+    Form1 &window = *tw->window;
+    QVERIFY(window.isVisible());
+
+    if (site == QLatin1String("silent")) {
+        // Both requests are out and held.
+        QTRY_VERIFY_WITH_TIMEOUT(silent.held.size() >= 2, 20000);
+    } else {
+        QVERIFY(tw->waitForBothLoads());
+        const bool loaded = site == QLatin1String("serving");
+        QCOMPARE(tw->upperLoads->first().first().toBool(), loaded);
+        QCOMPARE(tw->lowerLoads->first().first().toBool(), loaded);
+    }
+
+    Module1 = DrawSlots();
+    tw->random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    QTest::mouseClick(window.Command1, Qt::LeftButton);
+    QVERIFY(window.drawRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(window.Command1->isEnabled(), 10000);
+
+    QCOMPARE(test::ballTexts(window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+    QCOMPARE(window.Text4->text(),
+             QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(window.Label4->text(), QStringLiteral("1"));
+    QCOMPARE(tw->random->shortfall, 0);
+    QVERIFY(!window.drawRunning());
+    QVERIFY(!QApplication::activeModalWidget());
+    if (site == QLatin1String("refusing")) {
+        // The panels show the engine's own error page; the program says nothing.
+        for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2})
+            QCOMPARE(evaluate(panel, QStringLiteral("location.protocol")),
+                     QVariant(QStringLiteral("chrome-error:")));
+    }
+    if (site == QLatin1String("silent")) {
+        // The draw ran from start to end while both pages were still on their way.
+        QCOMPARE(tw->upperLoads->count(), 0);
+        QCOMPARE(tw->lowerLoads->count(), 0);
+    }
+}
+
+// An SVG document and an XML document styled by CSS (neither has a body) in the lower panel:
+// the handler finds no body, changes nothing and throws nothing, and the panel goes on to handle
+// the next page as usual. A window of its own, whose lower panel reports console errors, so
+// that a script failing in the document shows.
+void TestWebPanels::documentsWithoutBodyAreLeftAlone()
+{
+    Site site;
+    QVERIFY(site.listening());
+    site.put(kLotteryPathOnWire, "image/svg+xml",
+             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"3000\" height=\"3000\">"
+             "<title>drawing</title><circle cx=\"50\" cy=\"50\" r=\"40\"/></svg>");
+    site.put("/draws.xml", "application/xml",
+             "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/css\" href=\"/draws.css\"?>"
+             "<draws><draw>07 12 03 30 01 25 + 09</draw></draws>");
+    site.put("/draws.css", "text/css", "draws, draw { display: block; width: 3000px; }");
+    site.put("/next.htm", kHtml, bigPage("next"));
+
+    TestWindow tw(site.base());
+    Form1 &window = *tw.window;
+    auto *page = new ConsoleWatchingPage(window.WebBrowser2);
+    window.WebBrowser2->setPage(page);
+    QVERIFY(tw.show());
+    QTRY_VERIFY_WITH_TIMEOUT(!tw.lowerLoads->isEmpty(), 20000);
+    QCOMPARE(tw.lowerLoads->first().first().toBool(), true);
+
+    const QStringList rootNames = {QStringLiteral("svg"), QStringLiteral("draws")};
+    for (const QString &rootName : rootNames) {
+        if (rootName == QLatin1String("draws"))
+            QVERIFY(tw.followLink(site.base().resolved(QUrl(QStringLiteral("/draws.xml")))));
+        QCOMPARE(evaluate(window.WebBrowser2, QStringLiteral("document.documentElement.nodeName")),
+                 QVariant(rootName));
+        // Whatever the handler did has been done by the time a later script runs.
+        const ScrollState state = scrollState(window.WebBrowser2);
+        QVERIFY2(!state.hasBody, qPrintable(rootName));
+        QCOMPARE(state.rootInlineOverflow, QString());
+        QVERIFY(state.scrollAttribute.isNull());
+        QCOMPARE(evaluate(window.WebBrowser2,
+                          QStringLiteral("document.documentElement.hasAttribute('style')")),
+                 QVariant(false));
+        QCOMPARE(page->errors, QStringList());
+    }
+
+    QVERIFY(tw.followLink(site.base().resolved(QUrl(QStringLiteral("/next.htm")))));
+    QTRY_COMPARE_WITH_TIMEOUT(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
+    const ScrollState next = scrollState(window.WebBrowser2);
+    QCOMPARE(next.title, QStringLiteral("next"));
+    QCOMPARE(next.horizontalBar, 0);
+    QCOMPARE(next.scrollAttribute.toString(), QStringLiteral("no"));
+    QCOMPARE(page->errors, QStringList());
+    QCOMPARE(tw.lowerLoads->count(), 3);
+    QVERIFY(window.isVisible());
+}
+
+QTEST_MAIN(TestWebPanels)
+#include "tst_web_panels.moc"
