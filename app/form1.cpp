@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QPainter>
+#include <QQuickWindow>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -66,6 +67,12 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     , m_siteBase(siteBase)
 {
     installSongFaceSubstitution();
+    // The web panels draw through Qt Quick. With its default OpenGL renderer the whole window
+    // is composed through OpenGL, so every 50 ms roller tick repaints it that way: several per
+    // cent of a core on a machine that renders OpenGL in software. The software renderer keeps
+    // the window an ordinary raster window; the two small panels lose nothing by it. It must be
+    // chosen before the panels exist; choosing it again does nothing.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
     setFont(songFont(9));

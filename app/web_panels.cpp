@@ -43,8 +43,6 @@ void setLabelColor(QLabel *label, const QColor &color)
 void Form1::connectWebPanels()
 {
     for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
-        // A page that arrives must not take the keyboard focus from the control that has it.
-        view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
         // The panel creates the inner widget that takes its focus only once the engine runs;
         // the tab order is laid again then so that the panel keeps its place in it.
         view->installEventFilter(this);
@@ -67,8 +65,14 @@ void Form1::startPendingNavigations()
 {
     const auto pending = std::exchange(m_pendingNavigations, {});
     for (const PendingNavigation &navigation : pending) {
-        if (navigation.view)
-            navigation.view->load(navigation.url);
+        if (!navigation.view)
+            continue;
+        // The settings belong to the panel's page, which starts the engine; they are set here,
+        // not when the window is built. A page that arrives must not take the keyboard focus
+        // from the control that has it.
+        navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
+                                                  false);
+        navigation.view->load(navigation.url);
     }
 }
 
