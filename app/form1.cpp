@@ -131,6 +131,7 @@ void Form1::createControls()
     Label3 = label(QStringLiteral("次>"), 2040, 120, 615, 375, songFont(15.75, true), kBlue);
     WebBrowser1 = new QWebEngineView(this);
     place(WebBrowser1, 2760, 120, 4575, 375);
+    WebBrowser1->hide(); // shown with its page, after the window's first paint
 
     Label10 = label(QStringLiteral("本期开奖结果："), 120, 720, 1935, 255, songFont(12), kRed);
     Text1 = ballBox(120, 855);
@@ -170,6 +171,7 @@ void Form1::createControls()
     Label5->installEventFilter(this);
     WebBrowser2 = new QWebEngineView(this);
     place(WebBrowser2, 600, 8160, 6495, 615);
+    WebBrowser2->hide();
 
     // Names for screen readers and accessibility-driven tools; nothing visible changes.
     const auto balls = ballBoxes();

@@ -67,11 +67,12 @@ void Form1::startPendingNavigations()
     for (const PendingNavigation &navigation : pending) {
         if (!navigation.view)
             continue;
-        // The settings belong to the panel's page, which starts the engine; they are set here,
-        // not when the window is built. A page that arrives must not take the keyboard focus
-        // from the control that has it.
+        // Showing a panel, or asking it for its settings, starts the engine; both wait until
+        // now. A page that arrives must not take the keyboard focus from the control that has
+        // it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                                                   false);
+        navigation.view->show();
         navigation.view->load(navigation.url);
     }
 }

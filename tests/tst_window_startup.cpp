@@ -110,7 +110,10 @@ void TestWindowStartup::focusAndTabOrder()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_window->Text2));
 
     // The focus chain, each widget counted as the control it belongs to (a web panel's inner
-    // render widget is the panel).
+    // render widget, created once the panel starts loading after the first paint, is the
+    // panel).
+    QTRY_VERIFY(m_window->WebBrowser1->focusProxy() && m_window->WebBrowser2->focusProxy());
+    QCoreApplication::processEvents();
     QList<QWidget *> chain;
     QWidget *w = m_window->Text1;
     do {
