@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <array>
@@ -72,9 +73,9 @@ void LockedLineEdit::mouseReleaseEvent(QMouseEvent *event)
 void LockedLineEdit::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    QAction *copy = menu.addAction(tr("Copy"), this, &QLineEdit::copy);
+    QAction *copy = menu.addAction(QStringLiteral("复制"), this, &QLineEdit::copy);
     copy->setEnabled(hasSelectedText());
-    menu.addAction(tr("Select All"), this, &QLineEdit::selectAll);
+    menu.addAction(QStringLiteral("全选"), this, &QLineEdit::selectAll);
     menu.exec(event->globalPos());
 }
 
@@ -99,7 +100,26 @@ QString LogTextBox::text() const
 
 void LogTextBox::setText(const QString &text)
 {
-    setPlainText(text.size() > m_maxLength ? text.left(m_maxLength) : text);
+    const QString kept = text.size() > m_maxLength ? text.left(m_maxLength) : text;
+    // The log only ever grows by an entry at its end. Replacing the whole text would lay out
+    // all of it again (tens of milliseconds once it nears its limit); inserting the new tail
+    // lays out the same single paragraph once. The raw text is compared so that the shortcut
+    // is only taken where the result is exactly what setPlainText would give; the caret then
+    // goes to the start and any selection is dropped, as setPlainText does.
+    const QString current = document()->toRawText();
+    const QStringView tail = QStringView(kept).mid(current.size());
+    const bool breaksLines = std::any_of(tail.begin(), tail.end(), [](QChar c) {
+        return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator;
+    });
+    if (current.isEmpty() || kept.size() <= current.size() || breaksLines
+        || !kept.startsWith(current)) {
+        setPlainText(kept);
+        return;
+    }
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(tail.toString());
+    setTextCursor(QTextCursor(document()));
 }
 
 void LogTextBox::setSelStart(int position)
