@@ -71,8 +71,13 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     // is composed through OpenGL, so every 50 ms roller tick repaints it that way: several per
     // cent of a core on a machine that renders OpenGL in software. The software renderer keeps
     // the window an ordinary raster window; the two small panels lose nothing by it. It must be
-    // chosen before the panels exist; choosing it again does nothing.
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // chosen before the first panel exists, once per process: Qt Quick warns about a second
+    // choice after its scene graph has started.
+    static const bool softwareRendererChosen = [] {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        return true;
+    }();
+    Q_UNUSED(softwareRendererChosen);
     setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
     setFont(songFont(9));
