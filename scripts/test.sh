@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite under a virtual X server.
-# With CI=true the build treats warnings as errors.
+# With CI=true the build treats warnings as errors, and the suite then runs a second time built
+# with AddressSanitizer and UndefinedBehaviorSanitizer (QELVORA_SANITIZE=1 asks for that second
+# run outside CI too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-preset=dev
+presets=(dev)
 if [ "${CI:-}" = "true" ]; then
-  preset=ci
+  presets=(ci asan)
+elif [ "${QELVORA_SANITIZE:-}" = "1" ]; then
+  presets=(dev asan)
 fi
-
-cmake --preset "$preset"
-cmake --build --preset "$preset"
 
 # The web engine refuses to run as root with its sandbox on; the tests run as whoever calls
 # this script, so they switch it off for themselves.
 export QTWEBENGINE_DISABLE_SANDBOX=1
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-  ctest --preset "$preset" "$@"
+
+for preset in "${presets[@]}"; do
+  echo "== $preset: configure, build, test"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" ctest --preset "$preset" "$@"
+done
