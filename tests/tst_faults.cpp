@@ -219,13 +219,7 @@ void TestFaults::endDuringManualDraw()
     m_window->Command1_Click();
     if (allPicked) {
         // The seven stages run straight away; the rollers have not had a tick yet.
-        m_window->Timer4_Timer();
-        m_window->Timer5_Timer();
-        m_window->Timer6_Timer();
-        m_window->Timer11_Timer();
-        m_window->Timer12_Timer();
-        m_window->Timer13_Timer();
-        m_window->Timer14_Timer();
+        test::runAllStages(*m_window);
         QCOMPARE(Module1.LogBlueBall, QStringLiteral("09"));
     } else {
         QTRY_VERIFY(isPicked(Module1.PickedBall3));

@@ -184,13 +184,7 @@ void TestStopSequencer::stagesTouchOnlyTheDrawState()
     const QStringList boxes = test::ballTexts(*m_window);
 
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
-    m_window->Timer4_Timer();
-    m_window->Timer5_Timer();
-    m_window->Timer6_Timer();
-    m_window->Timer11_Timer();
-    m_window->Timer12_Timer();
-    m_window->Timer13_Timer();
-    m_window->Timer14_Timer();
+    test::runAllStages(*m_window);
 
     QCOMPARE(test::ballTexts(*m_window), boxes);
     QCOMPARE(m_window->Text4->text(), QStringLiteral("log"));

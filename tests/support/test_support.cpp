@@ -47,6 +47,17 @@ void shortenTimers(Form1 &window, int factor)
         timer->setInterval(timer->interval() / factor);
 }
 
+void runAllStages(Form1 &window)
+{
+    window.Timer4_Timer();
+    window.Timer5_Timer();
+    window.Timer6_Timer();
+    window.Timer11_Timer();
+    window.Timer12_Timer();
+    window.Timer13_Timer();
+    window.Timer14_Timer();
+}
+
 MessageCatcher::MessageCatcher(int holdMs)
     : m_holdMs(holdMs)
 {

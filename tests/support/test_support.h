@@ -52,6 +52,9 @@ std::unique_ptr<Form1> makeScriptedWindow(ScriptedRandom *&random);
 // become 1 / 20 / 220 ms with factor 50). Call after construction, before any draw.
 void shortenTimers(Form1 &window, int factor = 50);
 
+// Calls the seven stop stages' handlers once each, in drawing order, without their timers.
+void runAllStages(Form1 &window);
+
 // While alive, finds every modal message box that opens, records its title and text and clicks
 // its OK button, at once or after holding it open for holdMs. A modal box runs its own event
 // loop inside the handler that opened it, so whatever a test wants to see while the box is open
