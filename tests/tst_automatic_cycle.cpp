@@ -42,7 +42,6 @@ private slots:
     void matchMessageShownOnce();
 
 private:
-    void startRun(const QStringList &reference);
     std::unique_ptr<Form1> m_window;
     test::ScriptedRandom *m_random = nullptr;
 };
@@ -56,15 +55,6 @@ void TestAutomaticCycle::init()
 void TestAutomaticCycle::cleanup()
 {
     m_window.reset();
-}
-
-void TestAutomaticCycle::startRun(const QStringList &reference)
-{
-    test::setReference(*m_window, reference);
-    test::MessageCatcher catcher;
-    m_window->Command2_Click();
-    QVERIFY(catcher.seen.isEmpty());
-    QVERIFY(m_window->Timer15->isActive());
 }
 
 void TestAutomaticCycle::refusedWithABoxEmpty()
@@ -101,7 +91,7 @@ void TestAutomaticCycle::singleDigitsRewritten()
 {
     QFETCH(QString, typed);
     QFETCH(QString, kept);
-    startRun(QStringList(7, typed));
+    test::startRun(*m_window, QStringList(7, typed));
     for (QLineEdit *box : {m_window->Text9, m_window->Text10, m_window->Text11, m_window->Text12,
                            m_window->Text13, m_window->Text14, m_window->Text15})
         QCOMPARE(box->text(), kept);
@@ -110,7 +100,7 @@ void TestAutomaticCycle::singleDigitsRewritten()
 void TestAutomaticCycle::acceptedClickArmsTheRun()
 {
     m_window->Text3->setText(QStringLiteral("05"));
-    startRun({"1", "2", "3", "4", "5", "6", "7"});
+    test::startRun(*m_window, {"1", "2", "3", "4", "5", "6", "7"});
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("001"));
     QVERIFY(!m_window->drawRunning());
     QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
@@ -121,7 +111,7 @@ void TestAutomaticCycle::acceptedClickArmsTheRun()
 void TestAutomaticCycle::zeroReferenceMatchesEmptyBoxes()
 {
     test::MessageCatcher catcher;
-    startRun({"0", "00", "0", "0", "00", "0", "0"});
+    test::startRun(*m_window, {"0", "00", "0", "0", "00", "0", "0"});
     QTRY_COMPARE(catcher.seen.size(), 1);
     QCOMPARE(catcher.seen[0].title, QStringLiteral("摇奖提示框"));
     QCOMPARE(catcher.seen[0].text, kFound);
@@ -146,7 +136,7 @@ void TestAutomaticCycle::lastManualDrawMatchesOnFirstTick()
     QTRY_VERIFY(m_window->Command1->isEnabled());
 
     test::MessageCatcher catcher;
-    startRun(reference);
+    test::startRun(*m_window, reference);
     QTRY_COMPARE(catcher.seen.size(), 1);
     QCOMPARE(catcher.seen[0].text, kFound);
     QTRY_VERIFY(!m_window->Timer15->isActive());
@@ -156,7 +146,7 @@ void TestAutomaticCycle::lastManualDrawMatchesOnFirstTick()
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
 
     // Started again unchanged, the boxes still show the matching draw.
-    startRun(reference);
+    test::startRun(*m_window, reference);
     QTRY_COMPARE(catcher.seen.size(), 2);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
 }
@@ -167,7 +157,7 @@ void TestAutomaticCycle::runUntilTheThirdDrawMatches()
     m_random->queueDraw({33, 32, 31, 30, 29, 28}, 16);
     m_random->queueDraw({3, 14, 15, 9, 26, 5}, 8);
     test::MessageCatcher catcher;
-    startRun({"3", "14", "15", "9", "26", "5", "8"});
+    test::startRun(*m_window, {"3", "14", "15", "9", "26", "5", "8"});
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 15000);
     QCOMPARE(catcher.seen[0].text, kFound);
     QTRY_VERIFY(!m_window->Timer15->isActive());
@@ -188,7 +178,7 @@ void TestAutomaticCycle::sameRedsInAnotherOrderDoNotMatch()
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 8);
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
     test::MessageCatcher catcher;
-    startRun({"2", "1", "3", "4", "5", "6", "7"});
+    test::startRun(*m_window, {"2", "1", "3", "4", "5", "6", "7"});
     QTRY_COMPARE_WITH_TIMEOUT(m_window->Label4->text(), QStringLiteral("3"), 15000);
     QVERIFY(catcher.seen.isEmpty());
     m_window->Command3_Click();
@@ -199,7 +189,7 @@ void TestAutomaticCycle::sameRedsInAnotherOrderDoNotMatch()
 
 void TestAutomaticCycle::stopWhileWaiting()
 {
-    startRun({"1", "2", "3", "4", "5", "6", "7"});
+    test::startRun(*m_window, {"1", "2", "3", "4", "5", "6", "7"});
     test::MessageCatcher catcher;
     m_window->Command3_Click();
     QCOMPARE(catcher.seen.size(), 1);
@@ -221,7 +211,7 @@ void TestAutomaticCycle::stopDuringADraw()
     for (int i = 0; i < 15; ++i)
         m_random->queueRed(1);
     m_random->queueDraw({2, 3, 4, 5, 6}, 7);
-    startRun({"9", "9", "9", "9", "9", "9", "9"});
+    test::startRun(*m_window, {"9", "9", "9", "9", "9", "9", "9"});
     QTRY_VERIFY_WITH_TIMEOUT(m_window->drawRunning(), 5000);
 
     test::MessageCatcher catcher;
@@ -254,7 +244,7 @@ void TestAutomaticCycle::tickWaitsForARunningDraw()
     test::MessageCatcher catcher;
     // The reference is the slow draw's result. A tick that started a draw over it would cut it
     // off (no entry, the run going on with the next script).
-    startRun({"5", "6", "7", "8", "9", "10", "11"});
+    test::startRun(*m_window, {"5", "6", "7", "8", "9", "10", "11"});
     QTRY_VERIFY_WITH_TIMEOUT(m_window->drawRunning(), 5000);
     int ticksDuringDraw = 0;
     connect(m_window->Timer15, &QTimer::timeout, this, [&] {
@@ -300,7 +290,7 @@ void TestAutomaticCycle::matchMessageShownOnce()
     });
     lateTick.start();
 
-    startRun(QStringList(7, QStringLiteral("0")));
+    test::startRun(*m_window, QStringList(7, QStringLiteral("0")));
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->Timer15->isActive(), 10000);
     QVERIFY(tickDelivered);
     QCOMPARE(seenWhileOpen, 1);

@@ -110,7 +110,6 @@ private:
     void end(Ending how);
     void checkClosedWindowStaysStill();
     void destroyClosedWindow();
-    void startRun(const QStringList &reference);
     void paste(QLineEdit *box, const QString &text);
 
     QPointer<Form1> m_window;
@@ -179,15 +178,6 @@ void TestFaults::destroyClosedWindow()
     QTest::qWait(200);
 }
 
-void TestFaults::startRun(const QStringList &reference)
-{
-    test::setReference(*m_window, reference);
-    test::MessageCatcher catcher;
-    m_window->Command2_Click();
-    QVERIFY(catcher.seen.isEmpty());
-    QVERIFY(m_window->Timer15->isActive());
-}
-
 // Pastes through the clipboard with the paste key into the box, which has the focus.
 void TestFaults::paste(QLineEdit *box, const QString &text)
 {
@@ -245,7 +235,7 @@ void TestFaults::endDuringAutomaticRun()
     QFETCH(bool, drawing);
     for (int i = 0; i < 3; ++i)
         m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
-    startRun(QStringList(7, QStringLiteral("99")));
+    test::startRun(*m_window, QStringList(7, QStringLiteral("99")));
     // Once the script has run dry every candidate is ball 1, which stage 2 keeps rejecting: the
     // fourth draw never ends, and the last moment between draws follows the third.
     if (drawing) {
@@ -286,11 +276,11 @@ void TestFaults::endUnderOpenMessage()
     });
 
     if (message == kStopping) {
-        startRun(QStringList(7, QStringLiteral("99")));
+        test::startRun(*m_window, QStringList(7, QStringLiteral("99")));
         m_window->Command3_Click();
     } else if (message == kFound) {
         // Empty ball boxes read as 0, so the first tick finds a match.
-        startRun(QStringList(7, QStringLiteral("0")));
+        test::startRun(*m_window, QStringList(7, QStringLiteral("0")));
         QTRY_COMPARE_WITH_TIMEOUT(action.texts.size(), 1, 5000);
     } else {
         test::setReference(*m_window, {"1", "2", "3", "4", "5", "6", ""});

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 
 namespace qelvora::test {
 
@@ -104,6 +105,15 @@ void setReference(Form1 &window, const QStringList &texts)
                           window.Text13, window.Text14, window.Text15};
     for (int i = 0; i < 7; ++i)
         boxes[i]->setText(texts.value(i));
+}
+
+void startRun(Form1 &window, const QStringList &reference)
+{
+    setReference(window, reference);
+    MessageCatcher catcher;
+    window.Command2_Click();
+    QVERIFY(catcher.seen.isEmpty());
+    QVERIFY(window.Timer15->isActive());
 }
 
 } // namespace qelvora::test

@@ -91,4 +91,8 @@ QString buttonStates(const Form1 &window);
 // Fills the seven reference boxes.
 void setReference(Form1 &window, const QStringList &texts);
 
+// Fills the reference boxes and presses "自动对比摇奖", checking that no message refuses it and
+// that the cycle is armed.
+void startRun(Form1 &window, const QStringList &reference);
+
 } // namespace qelvora::test
