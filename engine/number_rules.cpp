@@ -1,11 +1,11 @@
 // The number rules: two-digit form, lenient numeric parse, number to text, ball number from r.
 #include "number_rules.h"
 
-#include <QByteArray>
-
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <iterator>
+#include <string>
 
 namespace qelvora {
 
@@ -28,12 +28,36 @@ bool isAsciiDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
+// Whether a decimal number (digits with an optional point, then an optional exponent "e+12")
+// is at least 1 in magnitude: whether its first non-zero digit stands at or left of the units
+// place. Only asked of numbers too large or too small for a double, so one of them has a
+// non-zero digit and the answer tells overflow from underflow.
+bool magnitudeAtLeastOne(const std::string &mantissa, const std::string &exponent)
+{
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t firstNonZero = mantissa.find_first_not_of("0.");
+    if (firstNonZero == std::string::npos)
+        return false;
+    // Place of the first non-zero digit: 0 for units, 1 for tens, -1 for tenths.
+    long long place = firstNonZero < point ? static_cast<long long>(point - firstNonZero - 1)
+                                           : -static_cast<long long>(firstNonZero - point);
+    long long shift = 0;
+    for (char c : exponent) {
+        if (c >= '0' && c <= '9')
+            shift = std::min(shift * 10 + (c - '0'), 1'000'000'000LL); // saturates: far enough
+    }
+    if (exponent.find('-') != std::string::npos)
+        shift = -shift;
+    return place + shift >= 0;
+}
+
 } // namespace
 
 double lenientParse(const QString &text)
 {
     // Collect the characters of the leading number into plain ASCII, skipping blanks, tabs and
-    // line feeds wherever they stand, then let strtod convert exactly what was collected.
+    // line feeds wherever they stand, then convert exactly what was collected. The conversion
+    // is std::from_chars, which reads "." as the decimal point whatever the user's locale.
     qsizetype i = 0;
     auto peek = [&]() -> QChar {
         while (i < text.size() && isSkipped(text.at(i)))
@@ -41,44 +65,63 @@ double lenientParse(const QString &text)
         return i < text.size() ? text.at(i) : QChar();
     };
     // Appends the next character to out when it passes the test; says whether it did.
-    auto take = [&](QByteArray &out, auto test) {
+    auto take = [&](std::string &out, auto test) {
         const QChar c = peek();
         if (c.isNull() || !test(c))
             return false;
-        out.append(char(c.unicode()));
+        out.push_back(char(c.unicode()));
         ++i;
         return true;
     };
     auto isSign = [](QChar c) { return c == u'+' || c == u'-'; };
-    auto takeDigits = [&](QByteArray &out) {
+    auto takeDigits = [&](std::string &out) {
         bool any = false;
         while (take(out, isAsciiDigit))
             any = true;
         return any;
     };
 
-    QByteArray number;
-    take(number, isSign);
-    bool mantissaDigits = takeDigits(number);
-    if (take(number, [](QChar c) { return c == u'.'; }))
-        mantissaDigits = takeDigits(number) || mantissaDigits;
+    std::string sign;
+    take(sign, isSign);
+    std::string mantissa;
+    bool mantissaDigits = takeDigits(mantissa);
+    if (take(mantissa, [](QChar c) { return c == u'.'; }))
+        mantissaDigits = takeDigits(mantissa) || mantissaDigits;
     if (!mantissaDigits)
         return 0.0;
 
     // The exponent counts only when at least one digit follows the letter and its optional sign.
-    QByteArray exponent;
+    std::string exponent;
     if (take(exponent, [](QChar c) { return c == u'e' || c == u'E'; })) {
         take(exponent, isSign);
-        if (takeDigits(exponent))
-            number.append(exponent);
+        if (!takeDigits(exponent))
+            exponent.clear();
     }
-    return std::strtod(number.constData(), nullptr);
+
+    const bool negative = sign == "-";
+    const std::string number = mantissa + exponent;
+    double value = 0.0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
+                                        std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large gives infinity and too small gives zero, as the C library's conversion has
+        // it; from_chars reports both without a value.
+        value = magnitudeAtLeastOne(mantissa, exponent) ? HUGE_VAL : 0.0;
+    }
+    return negative ? -value : value;
 }
 
 QString numberToText(double value)
 {
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
-        return QString::number(static_cast<long long>(value));
+    if (std::isfinite(value) && value == std::trunc(value)) {
+        if (value == 0.0)
+            return QStringLiteral("0"); // negative zero too
+        // Fixed notation prints the whole number's exact digits, however large it is.
+        char digits[400];
+        const auto result =
+            std::to_chars(std::begin(digits), std::end(digits), value, std::chars_format::fixed);
+        return QString::fromLatin1(digits, result.ptr - digits);
+    }
     return QString::number(value, 'g', 15);
 }
 

@@ -18,12 +18,12 @@ QString twoDigitForm(const QString &text);
 // blanks, tabs and line feeds are skipped wherever they stand, then an optional sign, digits,
 // an optional decimal point with digits and an optional exponent are taken; reading stops at
 // the first character that cannot continue the number. A text that does not begin with a
-// number gives 0. Only ASCII digits count.
+// number gives 0. Only ASCII digits count, and the decimal point is "." in every locale.
 double lenientParse(const QString &text);
 
-// The general number-to-text conversion: a whole number prints as plain decimal digits (with a
-// minus sign when negative, never a leading zero, decimal point or separator); any other value
-// prints with up to 15 significant digits.
+// The general number-to-text conversion: a whole number prints as plain decimal digits, however
+// large (with a minus sign when negative, never an exponent, a leading zero, a decimal point or a
+// separator); any other value prints with up to 15 significant digits. Locale-independent.
 QString numberToText(double value);
 
 // Turns a value r with 0 <= r < 1 into a ball number Int(r * count + 1), for count 33 (red) or

@@ -10,6 +10,8 @@ packages=(
   qt6-websockets-dev
   xvfb xauth xdotool
   fonts-noto-cjk
+  # Locale sources, from which a test builds a comma-decimal locale of its own.
+  locales
   desktop-file-utils appstream
 )
 
