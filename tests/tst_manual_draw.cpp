@@ -116,6 +116,16 @@ void TestManualDraw::counterCountsEveryDraw()
     QCOMPARE(m_window->Label4->text(), QStringLiteral("10"));
     QVERIFY(m_window->Text4->text().startsWith(QStringLiteral("第1次开奖结果:  ")));
     QVERIFY(m_window->Text4->text().contains(QStringLiteral("第10次开奖结果:  ")));
+
+    // Far beyond any real run the counter still prints plain digits, never an exponent.
+    m_window->Label4->setText(QStringLiteral("999999999999999"));
+    for (const char *expected : {"1000000000000000", "1000000000000001"}) {
+        m_random->queueDraw({1, 2, 3, 4, 5, 6}, 1);
+        m_window->Command1_Click();
+        QCOMPARE(m_window->Label4->text(), QString::fromLatin1(expected));
+        QTRY_VERIFY(m_window->Command1->isEnabled());
+    }
+    QVERIFY(m_window->Text4->text().contains(QStringLiteral("第1000000000000001次开奖结果:  ")));
 }
 
 // Draw 1 has picked two reds when draw 2 starts over it. Draw 2 alone goes on: one stage armed,
