@@ -4,7 +4,6 @@
 #include "engine/draw_slots.h"
 #include "engine/random_source.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -139,7 +138,6 @@ private:
 
     // Stop stages 2..6 and the rollers, each written once for all positions.
     void runRedStage(int position);
-    void armStageTick(QTimer *stage);
     enum class BlueFinish { None, ManualDraw, AutomaticDraw };
     void runRoller(int position, BlueFinish finish);
     int drawBallNumber(int count);
@@ -171,7 +169,6 @@ private:
     QList<PendingNavigation> m_pendingNavigations;
     bool m_painted = false;
     QPointer<QMessageBox> m_openMessage;
-    QElapsedTimer m_drawClock; // started at every draw start; stage ticks are due on its seconds
     bool m_matchMessageOpen = false;
 };
 

@@ -52,6 +52,9 @@ void Form1::Timer15_Timer()
     advanceDrawCounter();
 }
 
+// Stop ends the run, not the draw under way: that draw runs to its end and logs. Both draw
+// buttons are back as soon as the message is answered; a manual draw started before the last
+// automatic draw has settled supersedes it (a draw start disarms a draw still running).
 void Form1::Command3_Click()
 {
     setTimerEnabled(Timer15, false);
@@ -59,10 +62,7 @@ void Form1::Command3_Click()
     if (!showMessage(QStringLiteral("本次摇奖结束后，将停止继续摇奖"), QStringLiteral("摇奖提示框")))
         return;
     Command3->setEnabled(false);
-    // With an automatic draw still under way, Manual draw comes back when that draw's blue
-    // roller settles.
-    if (!drawRunning())
-        Command1->setEnabled(true);
+    Command1->setEnabled(true);
 }
 
 } // namespace qelvora

@@ -36,11 +36,9 @@ void Form1::disarmRunningDraw()
     setTimerEnabled(Timer16, false);
 }
 
-// Arms stage 1, then the six red rollers and the given blue roller, in that order, and starts
-// the clock the stage ticks keep to.
+// Arms stage 1, then the six red rollers and the given blue roller, in that order.
 void Form1::armDraw(QTimer *blueRoller)
 {
-    m_drawClock.start();
     setTimerEnabled(Timer4, true);
     for (int position = 1; position <= 6; ++position)
         setTimerEnabled(rollerTimer(position, BlueFinish::None), true);

@@ -36,14 +36,11 @@ void Form1::runRoller(int position, BlueFinish finish)
         return;
 
     AppendResultLogLine();
+    // Only the manual path gives the buttons back; during an automatic run they belong to the
+    // cycle and to Stop.
     if (finish == BlueFinish::ManualDraw) {
         Command1->setEnabled(true);
         Command2->setEnabled(true);
-    } else if (!Timer15->isActive() && !Command3->isEnabled()) {
-        // The automatic run was stopped (and its message answered) while this draw was under
-        // way: Manual draw comes back now that the draw has ended, not earlier, so that a
-        // manual draw cannot cut it off.
-        Command1->setEnabled(true);
     }
     Text4->setSelStart(int(Text4->text().size()));
 }

@@ -5,8 +5,6 @@
 #include "app/form1.h"
 #include "engine/number_rules.h"
 
-#include <algorithm>
-
 namespace qelvora {
 
 // Every single pick reseeds the generator from the clock before taking its value.
@@ -16,31 +14,10 @@ int Form1::drawBallNumber(int count)
     return ballNumberFromUnit(m_random->next(), count);
 }
 
-// Stage ticks fall due at whole stage intervals after the draw start. A timer fires a little
-// late, and a stage that armed the next one a full interval after its own late tick would hand
-// that lateness on: over seven stages it adds up to several milliseconds. So each stage arms the
-// next tick (or its own retry) for the time left until that tick's due moment, and every tick is
-// only as late as itself. Stage 1 is armed with the plain interval at every draw start, so its
-// timer's interval is the stage interval. Without a draw clock (a stage driven on its own) the
-// next tick simply comes one interval later.
-void Form1::armStageTick(QTimer *stage)
-{
-    const qint64 interval = Timer4->interval();
-    qint64 wait = interval;
-    if (m_drawClock.isValid() && interval > 0) {
-        const qint64 elapsedMs = (m_drawClock.nsecsElapsed() + 500000) / 1000000;
-        const qint64 dueNow = (elapsedMs + interval / 2) / interval * interval;
-        wait = std::clamp(dueNow + interval - elapsedMs, interval / 2, interval);
-    }
-    setTimerEnabled(stage, false);
-    stage->setInterval(int(wait));
-    setTimerEnabled(stage, true);
-}
-
 void Form1::Timer4_Timer()
 {
     Module1.PickedBall1 = numberToText(drawBallNumber(kRedBallCount));
-    armStageTick(Timer5);
+    setTimerEnabled(Timer5, true);
     setTimerEnabled(Timer4, false);
 }
 
@@ -63,13 +40,14 @@ void Form1::runRedStage(int position)
     QTimer *own = stageTimers().at(position - 1);
     if (differsFromAll) {
         Module1.pick(position) = Module1.CandidateBall;
-        armStageTick(stageTimers().at(position));
+        setTimerEnabled(stageTimers().at(position), true);
         setTimerEnabled(own, false);
     } else {
         // The stage stays armed, switched off and on again so that its interval starts afresh:
-        // the next attempt comes one full interval after this one, while the position's roller
-        // keeps counting.
-        armStageTick(own);
+        // the next attempt comes one full interval after this one, however late this tick
+        // came, while the position's roller keeps counting.
+        setTimerEnabled(own, false);
+        setTimerEnabled(own, true);
     }
 }
 

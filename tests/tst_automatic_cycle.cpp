@@ -1,6 +1,6 @@
 // The automatic comparison draw: reference entry and its check, the cycle that draws until the
-// boxes equal the reference, Stop, and the three ways a run must not go wrong: comparing a draw
-// still rolling, losing a draw to an early manual start, reporting a match twice.
+// boxes equal the reference, Stop, a manual draw pressed right after Stop, and the two ways a run
+// must not go wrong: comparing a draw still rolling, reporting a match twice.
 #include "app/form1.h"
 #include "app/text_boxes.h"
 #include "support/test_support.h"
@@ -38,6 +38,7 @@ private slots:
     void sameRedsInAnotherOrderDoNotMatch();
     void stopWhileWaiting();
     void stopDuringADraw();
+    void manualDrawAfterStopSupersedesTheRunningDraw();
     void tickWaitsForARunningDraw();
     void matchMessageShownOnce();
 
@@ -202,8 +203,8 @@ void TestAutomaticCycle::stopWhileWaiting()
     QVERIFY(!m_window->drawRunning());
 }
 
-// Stop during an automatic draw: the draw completes and logs, nothing follows, Automatic draw is
-// back at once and Manual draw only when the draw has ended.
+// Stop during an automatic draw: the draw completes and logs, nothing follows, and both draw
+// buttons are back once the message is answered, before the draw completes.
 void TestAutomaticCycle::stopDuringADraw()
 {
     // Stage 2 rejects fifteen candidates: the draw runs long enough to look at the buttons.
@@ -215,18 +216,86 @@ void TestAutomaticCycle::stopDuringADraw()
     QTRY_VERIFY_WITH_TIMEOUT(m_window->drawRunning(), 5000);
 
     test::MessageCatcher catcher;
+    QString buttonsWhileOpen;
+    catcher.beforeAnswer = [&] { buttonsWhileOpen = test::buttonStates(*m_window); };
     m_window->Command3_Click();
     QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(buttonsWhileOpen, QStringLiteral("011"));
     QVERIFY(m_window->drawRunning());
-    QCOMPARE(test::buttonStates(*m_window), QStringLiteral("010"));
+    QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
 
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->drawRunning(), 5000);
-    QVERIFY(m_window->Command1->isEnabled());
+    QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
     QCOMPARE(m_window->Text4->text(),
              QStringLiteral("第1次开奖结果:  01-02-03-04-05-06  +  07") + QString(78, u' '));
     QTest::qWait(3 * m_window->Timer15->interval());
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
     QCOMPARE(entries(*m_window), 1);
+}
+
+// Through the buttons, as a user presses them: Stop during an automatic draw, then Manual draw
+// at once while that draw is still rolling. The automatic draw is abandoned without an entry,
+// the manual one runs and logs, and at no moment do two draws run side by side.
+void TestAutomaticCycle::manualDrawAfterStopSupersedesTheRunningDraw()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    // The automatic draw picks 1, then keeps rejecting 1 at stage 2.
+    for (int i = 0; i < 40; ++i)
+        m_random->queueRed(1);
+    test::startRun(*m_window, QStringList(7, QStringLiteral("9")));
+    QTRY_VERIFY_WITH_TIMEOUT(isPicked(Module1.PickedBall1), 5000);
+
+    int mostStagesArmed = 0;
+    bool twoBlueRollers = false;
+    QStringList duplicates;
+    QTimer watch;
+    watch.setInterval(0);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        int armed = 0;
+        for (QTimer *t : {m_window->Timer4, m_window->Timer5, m_window->Timer6, m_window->Timer11,
+                          m_window->Timer12, m_window->Timer13, m_window->Timer14})
+            armed += t->isActive() ? 1 : 0;
+        mostStagesArmed = std::max(mostStagesArmed, armed);
+        twoBlueRollers = twoBlueRollers
+                         || (m_window->Timer10->isActive() && m_window->Timer16->isActive());
+        QStringList reds;
+        for (int position = 1; position <= 6; ++position)
+            if (isPicked(Module1.pick(position)))
+                reds << Module1.pick(position);
+        if (reds.removeDuplicates() > 0)
+            duplicates << reds.join(u',');
+    });
+    watch.start();
+
+    test::MessageCatcher catcher;
+    QTest::mouseClick(m_window->Command3, Qt::LeftButton);
+    QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(catcher.seen[0].text, kStopping);
+    QVERIFY(m_window->drawRunning());
+    QVERIFY(m_window->Timer16->isActive());
+    QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
+
+    m_random->values.clear();
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("2"));
+    QVERIFY(!m_window->Timer16->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Command1->isEnabled(), 5000);
+    QTest::qWait(3 * m_window->Timer15->interval());
+    watch.stop();
+
+    QCOMPARE(mostStagesArmed, 1);
+    QVERIFY(!twoBlueRollers);
+    QVERIFY2(duplicates.isEmpty(), qPrintable(duplicates.join(u' ')));
+    QCOMPARE(m_window->Label4->text(), QStringLiteral("2"));
+    QCOMPARE(m_window->Text4->text(),
+             QStringLiteral("第2次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+    QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
+    QVERIFY(!m_window->drawRunning());
+    QCOMPARE(catcher.seen.size(), 1);
+    QCOMPARE(m_random->shortfall, 0);
 }
 
 // Draw 1 rejects eight candidates at stage 2 and is still running when the next tick falls

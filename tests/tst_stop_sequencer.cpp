@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 
 #include <QTest>
+#include <QThread>
 
 using namespace qelvora;
 
@@ -19,6 +20,8 @@ private slots:
     void sixthStageComparesWithAllEarlierPicks();
     void blueStagePreparesLogTexts();
     void rejectionsDelayEveryLaterStage();
+    void everyPickReseedsFirst();
+    void lateRejectionRetriesAFullIntervalAfterItself();
     void stagesTouchOnlyTheDrawState();
 
 private:
@@ -173,6 +176,89 @@ void TestStopSequencer::rejectionsDelayEveryLaterStage()
     // Never more than one stage armed at a time.
     QVERIFY(!stagesArmed.isEmpty());
     QVERIFY(*std::max_element(stagesArmed.begin(), stagesArmed.end()) <= 1);
+}
+
+// Reseed, then take the value: before every single pick, retries included, never once for
+// several picks and never the other way round.
+void TestStopSequencer::everyPickReseedsFirst()
+{
+    // Stages 1..3, then stage 4 rejects 7, 12 and 3 before it takes 9.
+    for (int n : {7, 12, 3, 7, 12, 3, 9, 30, 1})
+        m_random->queueRed(n);
+    m_random->queueBlue(16);
+    m_window->Timer4_Timer();
+    m_window->Timer5_Timer();
+    m_window->Timer6_Timer();
+    m_window->Timer11_Timer();
+    m_window->Timer11_Timer();
+    m_window->Timer11_Timer();
+    m_window->Timer11_Timer();
+    m_window->Timer12_Timer();
+    m_window->Timer13_Timer();
+    m_window->Timer14_Timer();
+    QCOMPARE(Module1.PickedBall4, QStringLiteral("9"));
+    QCOMPARE(m_random->calls, QStringLiteral("RN").repeated(10));
+    QCOMPARE(m_random->shortfall, 0);
+}
+
+// The UI thread is held up before stage 2 falls due, so its tick comes late, and that tick
+// rejects its candidate. The retry comes one full interval after the late tick, not on the
+// draw's original beat, and no stage timer's interval ever changes: it reads what the window
+// set up, before, during and after the draw.
+void TestStopSequencer::lateRejectionRetriesAFullIntervalAfterItself()
+{
+    test::shortenTimers(*m_window, 5);
+    const int interval = m_window->Timer4->interval();
+    QCOMPARE(interval, 200);
+    const QList<QTimer *> stages = {m_window->Timer4,  m_window->Timer5,  m_window->Timer6,
+                                    m_window->Timer11, m_window->Timer12, m_window->Timer13,
+                                    m_window->Timer14};
+    QStringList changedIntervals;
+    auto checkIntervals = [&](const char *when) {
+        for (QTimer *stage : stages)
+            if (stage->interval() != interval)
+                changedIntervals << QStringLiteral("%1 %2").arg(when).arg(stage->interval());
+    };
+    checkIntervals("before");
+
+    m_random->queueRed(5);
+    m_random->queueRed(5); // stage 2's late tick draws the first pick again
+    m_random->queueDraw({6, 7, 8, 9, 10}, 11);
+
+    // Once stage 1 has picked, hold the thread from 70 % of the interval to 130 %: stage 2's
+    // tick comes about 30 % of an interval late.
+    connect(m_window->Timer4, &QTimer::timeout, this, [&] {
+        QTimer::singleShot(interval * 7 / 10, this, [&] { QThread::msleep(interval * 6 / 10); });
+    });
+    bool retryArmed = false;
+    int retryInterval = 0;
+    int retryRemaining = 0;
+    connect(m_window->Timer5, &QTimer::timeout, this, [&] {
+        if (retryInterval != 0)
+            return;
+        // Runs right after the stage's own handler, in the same tick.
+        retryArmed = m_window->Timer5->isActive() && !isPicked(Module1.PickedBall2);
+        retryInterval = m_window->Timer5->interval();
+        retryRemaining = m_window->Timer5->remainingTime();
+    });
+    QTimer watch;
+    watch.setInterval(0);
+    connect(&watch, &QTimer::timeout, this, [&] { checkIntervals("during"); });
+    watch.start();
+
+    m_window->Command1_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Command1->isEnabled(), 10000);
+    watch.stop();
+    checkIntervals("after");
+
+    QVERIFY(retryArmed);
+    QCOMPARE(retryInterval, interval);
+    // A whole interval is left right after the rejected tick (the beat of the draw would
+    // leave about 70 %).
+    QVERIFY2(retryRemaining >= interval * 95 / 100, qPrintable(QString::number(retryRemaining)));
+    QVERIFY2(changedIntervals.isEmpty(), qPrintable(changedIntervals.join(u',')));
+    QCOMPARE(Module1.PickedBall2, QStringLiteral("6"));
+    QCOMPARE(m_random->nexts, 8);
 }
 
 void TestStopSequencer::stagesTouchOnlyTheDrawState()

@@ -13,6 +13,7 @@ namespace qelvora::test {
 float ScriptedRandom::next()
 {
     ++nexts;
+    calls += u'N';
     if (values.empty()) {
         ++shortfall;
         return 0.0f;

@@ -27,7 +27,11 @@ inline const QUrl kNowhere{QStringLiteral("http://127.0.0.1:9")};
 // counts the shortfall, so a test can tell that its script was too short.
 class ScriptedRandom final : public RandomSource {
 public:
-    void reseed() override { ++reseeds; }
+    void reseed() override
+    {
+        ++reseeds;
+        calls += u'R';
+    }
     float next() override;
 
     // The value r that the formula Int(r * count + 1) turns into the given number.
@@ -41,6 +45,7 @@ public:
     std::deque<float> values;
     int reseeds = 0;
     int nexts = 0;
+    QString calls; // "R" for each reseed and "N" for each value taken, in order
     int shortfall = 0;
 };
 
