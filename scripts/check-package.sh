@@ -16,6 +16,7 @@ deb=$(ls build/package/qelvora_*.deb)
 echo "== package: $deb"
 
 root=$(mktemp -d /tmp/qelvora-root.XXXXXX)
+chmod 755 "$root"  # the root directory of the new system; mktemp makes it 0700
 xvfb_pid=
 app_pid=
 cleanup() {
