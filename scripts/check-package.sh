@@ -89,20 +89,7 @@ done
 if [ -z "$win" ]; then
   echo "FAIL: no window \"$title\""; cat "$root/tmp/qelvora.log"; exit 1
 fi
-echo "== window $win is up; sandbox check:"
-# A sandboxed web engine runs its renderers in their own user and PID namespaces.
-sleep 3
-renderers=$(pgrep -f -- '--type=renderer' || true)
-for p in $renderers; do
-  if [ "$(readlink /proc/$p/ns/user)" != "$(readlink /proc/$app_pid/ns/user)" ]; then
-    echo "renderer $p runs in a user namespace of its own ($(readlink /proc/$p/ns/user))"
-  else
-    echo "renderer $p shares the program's user namespace"
-  fi
-  grep -q -- '--no-sandbox' /proc/$p/cmdline && echo "renderer $p was started with --no-sandbox"
-done
-[ -n "$renderers" ] || echo "no renderer process found"
-
+echo "== window $win is up"
 echo "== click 手动摇奖 and wait for the draw"
 xdotool mousemove --window "$win" 84 256 click 1
 sleep 8
@@ -110,6 +97,15 @@ xdotool mousemove --window "$win" 258 400 click 1
 xdotool key --window "$win" ctrl+a ctrl+c
 sleep 0.5
 log=$(xclip -o -selection clipboard)
+echo "== web engine processes (a sandboxed zygote and its children get user namespaces of their own):"
+descendants() { local c; for c in $(pgrep -P "$1" || true); do echo "$c"; descendants "$c"; done; }
+for p in $(descendants "$app_pid"); do
+  type=$(tr '\0' '\n' < /proc/$p/cmdline | sed -n 's/^--type=//p' | head -1)
+  sandbox=on; tr '\0' '\n' < /proc/$p/cmdline | grep -qx -- '--no-sandbox' && sandbox=off
+  printf 'pid %s type=%s --no-sandbox:%s user-ns=%s (program: %s)\n' "$p" "${type:-?}" \
+    "$([ $sandbox = off ] && echo yes || echo no)" "$(readlink /proc/$p/ns/user)" \
+    "$(readlink /proc/$app_pid/ns/user)"
+done
 printf 'log box: [%s]\n' "$log"
 
 pattern='^第1次开奖结果:  [0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}  \+  [0-9]{2} {78}$'
