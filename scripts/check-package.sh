@@ -93,10 +93,16 @@ echo "== window $win is up"
 echo "== click 手动摇奖 and wait for the draw"
 xdotool mousemove --window "$win" 84 256 click 1
 sleep 8
-xdotool mousemove --window "$win" 258 400 click 1
-xdotool key --window "$win" ctrl+a ctrl+c
-sleep 0.5
-log=$(xclip -o -selection clipboard)
+# Copy the log box's text through the clipboard; on a busy machine the first copy may come
+# before the box has the focus, so try a few times.
+log=
+for _ in 1 2 3 4 5; do
+  xdotool mousemove --window "$win" 258 400 click 1
+  sleep 0.5
+  xdotool key --window "$win" ctrl+a ctrl+c
+  sleep 0.5
+  log=$(xclip -o -selection clipboard 2>/dev/null) && [ -n "$log" ] && break
+done
 echo "== web engine processes (a sandboxed zygote and its children get user namespaces of their own):"
 descendants() { local c; for c in $(pgrep -P "$1" || true); do echo "$c"; descendants "$c"; done; }
 for p in $(descendants "$app_pid"); do
