@@ -6,13 +6,17 @@
 #include <QLocale>
 #include <QTranslator>
 
+#if defined(Q_OS_UNIX)
 #include <unistd.h>
+#endif
 
 int main(int argc, char *argv[])
 {
+#if defined(Q_OS_UNIX)
     // The web engine's sandbox refuses to run as root; only then is it switched off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Qelvora-双色球摇奖测试工具"));

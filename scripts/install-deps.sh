@@ -13,6 +13,12 @@ packages=(
   # Locale sources, from which a test builds a comma-decimal locale of its own.
   locales
   desktop-file-utils appstream
+  # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and
+  # scripts/check-package.sh installs it into a fresh root and drives the window there.
+  dpkg-dev lintian debootstrap xclip
+  # The Windows resource script is compiled with mingw-w64's windres, through cpp, against
+  # mingw-w64's headers.
+  binutils-mingw-w64-x86-64 cpp mingw-w64-common
 )
 
 missing=()
