@@ -1,6 +1,7 @@
-# Builds the Debian package in a tree of its own with the package preset's settings, checks its
-# control fields and contents, and runs lintian on it: any error or warning fails.
-# Run as: cmake -DSOURCE_DIR=<source> -DBUILD_DIR=<scratch tree> -DLINTIAN=<lintian>
+# Packages the build tree under test with CPack's DEB generator, checks the package's control
+# fields and contents, and runs lintian on it: any error or warning fails.
+# Run as: cmake -DBUILD_DIR=<tree under test> -DOUT_DIR=<scratch folder> -DCPACK=<cpack>
+#               -DLINTIAN=<lintian>
 #               -P check_package.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -10,19 +11,17 @@ function(run)
   set(out "${out}" PARENT_SCOPE)
 endfunction()
 
-file(REMOVE_RECURSE "${BUILD_DIR}")
-run("${CMAKE_COMMAND}" --preset package -S "${SOURCE_DIR}" -B "${BUILD_DIR}")
-run("${CMAKE_COMMAND}" --build "${BUILD_DIR}" -j2 --target qelvora qelvora_debian_changelog)
-run(cpack --config "${BUILD_DIR}/CPackConfig.cmake" -B "${BUILD_DIR}")
+file(REMOVE_RECURSE "${OUT_DIR}")
+run("${CPACK}" --config "${BUILD_DIR}/CPackConfig.cmake" -B "${OUT_DIR}")
 
-file(GLOB debs "${BUILD_DIR}/*.deb")
+file(GLOB debs "${OUT_DIR}/*.deb")
 list(LENGTH debs n)
 if(NOT n EQUAL 1)
   message(FATAL_ERROR "expected one package, found ${n}: ${debs}")
 endif()
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(NOT debs STREQUAL "${BUILD_DIR}/qelvora_1.0.0_${arch}.deb")
+if(NOT debs STREQUAL "${OUT_DIR}/qelvora_1.0.0_${arch}.deb")
   message(FATAL_ERROR "package file name: ${debs}")
 endif()
 
