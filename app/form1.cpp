@@ -44,6 +44,17 @@ QFont songFont(qreal points, bool bold = false)
     return font;
 }
 
+// A web panel takes the focus through the inner widget its engine creates when it starts, to
+// which the panel hands the focus on (its focus proxy). Qt keeps that inner widget right behind
+// the panel in the focus chain, and Tab treats the two as one control; but setTabOrder() moves
+// only widgets that accept focus themselves, and a panel does not by default. Placing the inner
+// widget alone would leave the panel behind in its old place, where Tab would stop on it a
+// second time. So the panel accepts focus itself and is placed as a whole.
+void takesItsPlaceInTheTabOrder(QWebEngineView *panel)
+{
+    panel->setFocusPolicy(Qt::StrongFocus);
+}
+
 void setTextColor(QWidget *widget, const QColor &color)
 {
     QPalette palette = widget->palette();
@@ -135,6 +146,7 @@ void Form1::createControls()
     Label4 = label(QStringLiteral("0"), 1080, 120, 855, 375, songFont(15.75, true), kBlue);
     Label3 = label(QStringLiteral("次>"), 2040, 120, 615, 375, songFont(15.75, true), kBlue);
     WebBrowser1 = new QWebEngineView(this);
+    takesItsPlaceInTheTabOrder(WebBrowser1);
     place(WebBrowser1, 2760, 120, 4575, 375);
     WebBrowser1->hide(); // shown with its page, after the window's first paint
 
@@ -175,6 +187,7 @@ void Form1::createControls()
     Label5->setMouseTracking(true);
     Label5->installEventFilter(this);
     WebBrowser2 = new QWebEngineView(this);
+    takesItsPlaceInTheTabOrder(WebBrowser2);
     place(WebBrowser2, 600, 8160, 6495, 615);
     WebBrowser2->hide();
 
@@ -224,15 +237,13 @@ void Form1::createControls()
 void Form1::setUpTabOrder()
 {
     // Labels take places in the order but never take focus; these are the focusable controls
-    // in their order.
+    // in their order. Tab goes on from the last to the first.
     const QList<QWidget *> order = {Text1,  Text2,  Text3,  Command1, Text4,  WebBrowser1,
                                     Text5,  Text6,  Text7,  Text8,    WebBrowser2, Command2,
                                     Command3, Text9, Text10, Text11, Text12, Text13, Text14,
                                     Text15};
-    // A web panel takes focus through its inner widget, which the order must name itself.
-    auto target = [](QWidget *w) { return w->focusProxy() ? w->focusProxy() : w; };
     for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(target(order[i - 1]), target(order[i]));
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void Form1::connectHandlers()

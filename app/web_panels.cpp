@@ -43,8 +43,9 @@ void setLabelColor(QLabel *label, const QColor &color)
 void Form1::connectWebPanels()
 {
     for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
-        // The panel creates the inner widget that takes its focus only once the engine runs;
-        // the tab order is laid again then so that the panel keeps its place in it.
+        // The panel creates the inner widget that takes its focus only once the engine runs,
+        // and Qt then moves the panel with it to the end of the focus chain; the tab order is
+        // laid again then so that the panel keeps its place in it.
         view->installEventFilter(this);
     }
     connect(WebBrowser2, &QWebEngineView::loadFinished, this,

@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 
 using namespace qelvora;
 
@@ -33,12 +32,14 @@ const QByteArray kLotteryPathOnWire =
 const QByteArray kNewsPath = "/page/rjtqyb/index.php";
 
 // A page far taller and wider than either panel. The page may also try to take the keyboard
-// focus as it loads, by an autofocus field and by focus() calls.
+// focus as it loads, by an autofocus field and by focus() calls; such a page has a link after
+// the field, so that Tab meets two elements in it.
 QByteArray bigPage(const QByteArray &title, bool standardsMode = true, bool grabFocus = false)
 {
     return (standardsMode ? QByteArray("<!DOCTYPE html>") : QByteArray())
            + "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>"
-           + (grabFocus ? QByteArray("<input id=\"box\" autofocus>") : QByteArray())
+           + (grabFocus ? QByteArray("<input id=\"box\" autofocus><a id=\"more\" href=\"#content\">更多</a>")
+                        : QByteArray())
            + "<div id=\"content\" style=\"width:3000px;height:3000px\">双色球</div>"
            + (grabFocus ? QByteArray("<script>window.focus(); "
                                      "document.getElementById('box').focus();</script>")
@@ -111,16 +112,7 @@ private:
     QTcpServer m_server;
 };
 
-// Runs a script in the panel's top-level document and waits for its result. An invalid QVariant
-// means the script threw or no answer came.
-QVariant evaluate(QWebEngineView *view, const QString &script)
-{
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, [answer](const QVariant &result) { *answer = result; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000))
-        return QVariant();
-    return answer->value();
-}
+using test::evaluate;
 
 // What the panel's document looks like to a user: whether scroll bars take room in the viewport,
 // whether the content overflows it, and the settings that hide the bars.
@@ -262,6 +254,7 @@ private slots:
 
     void startPagesRequestedOnceOnTheWire();
     void arrivingPagesLeaveTheFocusInText1();
+    void tabWalksTheWholeOrderAndWraps();
     void lowerPanelLosesItsScrollBars();
     void laterPagesLoseTheirScrollBarsToo_data();
     void laterPagesLoseTheirScrollBarsToo();
@@ -337,6 +330,36 @@ void TestWebPanels::arrivingPagesLeaveTheFocusInText1()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(window.Text1));
     QVERIFY(!window.WebBrowser1->hasFocus());
     QVERIFY(!window.WebBrowser2->hasFocus());
+}
+
+// Tab from Text1, key by key, twice round the whole order: every control in its place, each
+// panel in its own place only, and from the last reference box back to Text1. Inside a panel Tab
+// goes through its page's own fields and links, as in any browser, so that a keyboard user can
+// reach them, and then on to the next control; Shift+Tab goes the same way back, entering a page
+// at its last element. (Command3 is disabled in the idle window and so is passed over; it is
+// enabled for the way back, where it must take its place between Text9 and Command2.)
+void TestWebPanels::tabWalksTheWholeOrderAndWraps()
+{
+    Form1 &window = *m_shared->window;
+    QVERIFY(window.isActiveWindow());
+    window.Text1->setFocus();
+    QCOMPARE(test::focusStop(window), QStringLiteral("Text1"));
+
+    const QStringList cycle = {
+        "Text2",  "Text3",  "Command1", "Text4",  "WebBrowser1#box", "WebBrowser1#more",
+        "Text5",  "Text6",  "Text7",    "Text8",  "WebBrowser2#box", "WebBrowser2#more",
+        "Command2", "Text9", "Text10",  "Text11", "Text12",          "Text13",
+        "Text14", "Text15", "Text1"};
+    QCOMPARE(test::tabThrough(window, 2 * cycle.size()).join(u' '), (cycle + cycle).join(u' '));
+
+    window.Command3->setEnabled(true);
+    const QStringList back = {
+        "Text15", "Text14", "Text13", "Text12", "Text11", "Text10", "Text9", "Command3",
+        "Command2", "WebBrowser2#more", "WebBrowser2#box", "Text8", "Text7", "Text6", "Text5",
+        "WebBrowser1#more", "WebBrowser1#box", "Text4", "Command1", "Text3", "Text2", "Text1"};
+    const QStringList walkedBack = test::tabThrough(window, back.size(), true);
+    window.Command3->setEnabled(false);
+    QCOMPARE(walkedBack.join(u' '), back.join(u' '));
 }
 
 // The same oversized page in both panels: the lower one ends with no scroll bars, the upper one

@@ -7,6 +7,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <optional>
 
 namespace qelvora::test {
 
@@ -115,6 +119,95 @@ void startRun(Form1 &window, const QStringList &reference)
     window.Command2_Click();
     QVERIFY(catcher.seen.isEmpty());
     QVERIFY(window.Timer15->isActive());
+}
+
+QVariant evaluate(QWebEngineView *view, const QString &script)
+{
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    view->page()->runJavaScript(script, [answer](const QVariant &result) { *answer = result; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000))
+        return QVariant();
+    return answer->value();
+}
+
+namespace {
+
+bool isPanel(const QString &stop)
+{
+    return stop == QLatin1String("WebBrowser1") || stop == QLatin1String("WebBrowser2");
+}
+
+// Whether the page in the named panel has an element that Tab can reach. On such a page the
+// focus rests on the page itself only while it passes from one element, or from the page, to the
+// next stop.
+bool hasTabbableElement(const Form1 &window, const QString &panel)
+{
+    QWebEngineView *view =
+        panel == QLatin1String("WebBrowser1") ? window.WebBrowser1 : window.WebBrowser2;
+    return evaluate(view, QStringLiteral("!!document.querySelector('a[href], input, button, "
+                                         "select, textarea, [tabindex]')"))
+        .toBool();
+}
+
+} // namespace
+
+QString focusStop(const Form1 &window)
+{
+    const std::pair<const char *, QWidget *> controls[] = {
+        {"Text1", window.Text1},         {"Text2", window.Text2},
+        {"Text3", window.Text3},         {"Text4", window.Text4},
+        {"Text5", window.Text5},         {"Text6", window.Text6},
+        {"Text7", window.Text7},         {"Text8", window.Text8},
+        {"Text9", window.Text9},         {"Text10", window.Text10},
+        {"Text11", window.Text11},       {"Text12", window.Text12},
+        {"Text13", window.Text13},       {"Text14", window.Text14},
+        {"Text15", window.Text15},       {"Command1", window.Command1},
+        {"Command2", window.Command2},   {"Command3", window.Command3},
+        {"WebBrowser1", window.WebBrowser1}, {"WebBrowser2", window.WebBrowser2},
+    };
+    QWidget *control = QApplication::focusWidget();
+    while (control && control->parentWidget() != &window)
+        control = control->parentWidget();
+    for (const auto &[name, widget] : controls) {
+        if (widget != control)
+            continue;
+        QString stop = QString::fromLatin1(name);
+        if (auto *panel = qobject_cast<QWebEngineView *>(widget)) {
+            const QString id =
+                evaluate(panel, QStringLiteral("document.activeElement ? document.activeElement.id "
+                                               ": ''"))
+                    .toString();
+            if (!id.isEmpty())
+                stop += u'#' + id;
+        }
+        return stop;
+    }
+    return QStringLiteral("none");
+}
+
+QStringList tabThrough(const Form1 &window, int presses, bool backwards)
+{
+    QStringList stops;
+    QString stop = focusStop(window);
+    for (int i = 0; i < presses; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        if (!focus)
+            break;
+        // Shift+Tab arrives from the keyboard as Backtab with Shift held.
+        if (backwards)
+            QTest::keyClick(focus, Qt::Key_Backtab, Qt::ShiftModifier);
+        else
+            QTest::keyClick(focus, Qt::Key_Tab);
+        const QString before = stop;
+        const bool moved = QTest::qWaitFor(
+            [&] {
+                stop = focusStop(window);
+                return stop != before && !(isPanel(stop) && hasTabbableElement(window, stop));
+            },
+            5000);
+        stops << (moved ? stop : stop + QStringLiteral(" (stayed)"));
+    }
+    return stops;
 }
 
 } // namespace qelvora::test

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QVariant>
 
 #include <deque>
 #include <functional>
@@ -99,5 +100,20 @@ void setReference(Form1 &window, const QStringList &texts);
 // Fills the reference boxes and presses "自动对比摇奖", checking that no message refuses it and
 // that the cycle is armed.
 void startRun(Form1 &window, const QStringList &reference);
+
+// Runs a script in a web panel's top-level document and waits for its result. An invalid
+// QVariant means the script threw or no answer came.
+QVariant evaluate(QWebEngineView *view, const QString &script);
+
+// Where the keyboard focus is, by control name ("Text4", "Command1", ...; "none" outside the
+// window's controls). Inside a web panel, its inner widget counts as the panel, and the id of the
+// page element that has the focus follows after '#' ("WebBrowser1#box").
+QString focusStop(const Form1 &window);
+
+// Presses Tab (Shift+Tab with backwards) presses times, each as a key press that reaches the
+// widget holding the focus, as the keyboard's would, and returns the stop after each press. A
+// web panel hands its keys to its page first, so the focus moves some time after the press: each
+// press waits up to five seconds for the stop to change.
+QStringList tabThrough(const Form1 &window, int presses, bool backwards = false);
 
 } // namespace qelvora::test
