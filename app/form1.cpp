@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QQuickWindow>
@@ -54,6 +55,35 @@ void takesItsPlaceInTheTabOrder(QWebEngineView *panel)
 {
     panel->setFocusPolicy(Qt::StrongFocus);
 }
+
+// Return and the keypad's Enter press the button that has the focus, once per press, as Space
+// does. QPushButton does that itself only as an auto-default button, but such a button makes
+// itself the default button whenever it takes the focus (isDefault() turns true), and the style
+// then draws it with the default button's frame. This filter gives the buttons the key and
+// leaves their state and look alone.
+class EnterPressesButton final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        auto *button = static_cast<QPushButton *>(watched);
+        // A disabled button still sees the key in its filters; it stays unpressed.
+        if (!button->isEnabled())
+            return false;
+        // A held key repeats; only its first press counts, as with Space.
+        if (!key->isAutoRepeat())
+            button->click();
+        return true;
+    }
+};
 
 void setTextColor(QWidget *widget, const QColor &color)
 {
@@ -134,11 +164,13 @@ void Form1::createControls()
         keepWholeCharacters(box);
         return box;
     };
-    auto button = [this](const QString &caption, int left, int width) {
+    auto *enterPressesButton = new EnterPressesButton(this);
+    auto button = [this, enterPressesButton](const QString &caption, int left, int width) {
         auto *b = new QPushButton(caption, this);
         place(b, left, 3600, width, 495);
         b->setFont(songFont(9));
         b->setAutoDefault(false);
+        b->installEventFilter(enterPressesButton);
         return b;
     };
 

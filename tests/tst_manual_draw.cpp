@@ -1,9 +1,12 @@
-// A manual draw from the click to the log entry, and the guarantee that a draw start never
-// lets an earlier draw's chain run on beside it.
+// A manual draw from the click to the log entry, the guarantee that a draw start never lets an
+// earlier draw's chain run on beside it, and the keys that press the buttons.
 #include "app/form1.h"
 #include "app/text_boxes.h"
 #include "support/test_support.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace qelvora;
@@ -19,6 +22,8 @@ private slots:
     void counterCountsEveryDraw();
     void drawStartDisarmsARunningDraw();
     void manualStartOverAnAutomaticDrawLogsOnce();
+    void returnAndEnterPressTheFocusedButton_data();
+    void returnAndEnterPressTheFocusedButton();
 
 private:
     std::unique_ptr<Form1> m_window;
@@ -174,6 +179,107 @@ void TestManualDraw::manualStartOverAnAutomaticDrawLogsOnce()
     QCOMPARE(m_window->Text4->text(),
              QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
     QCOMPARE(m_random->shortfall, 0);
+}
+
+void TestManualDraw::returnAndEnterPressTheFocusedButton_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("Return") << Qt::Key_Return << Qt::KeyboardModifiers(Qt::NoModifier);
+    QTest::newRow("keypad Enter") << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier);
+}
+
+// Return and the keypad's Enter press the button that has the focus, as Space does: once per
+// press however long the key is held, never while the button is disabled, and no button ever
+// becomes a default button, so Enter in a text box presses none.
+void TestManualDraw::returnAndEnterPressTheFocusedButton()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    Form1 &window = *m_window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.Timer15->setInterval(11000); // no automatic draw between the presses below
+
+    QSignalSpy manual(window.Command1, &QPushButton::clicked);
+    QSignalSpy automatic(window.Command2, &QPushButton::clicked);
+    QSignalSpy stop(window.Command3, &QPushButton::clicked);
+    // A message box takes the activation with it, and without a window manager it may not come
+    // back by itself when the box closes.
+    const auto focus = [&window](QWidget *widget) {
+        window.activateWindow();
+        widget->setFocus(Qt::TabFocusReason);
+        return QTest::qWaitFor([widget] { return widget->hasFocus(); });
+    };
+    const auto noDefaultButton = [&window] {
+        return !window.Command1->isDefault() && !window.Command2->isDefault()
+            && !window.Command3->isDefault();
+    };
+
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    QVERIFY(focus(window.Command1));
+    QVERIFY(noDefaultButton());
+    QTest::keyClick(window.Command1, key, modifiers);
+    QCOMPARE(manual.count(), 1);
+    QCOMPARE(window.Label4->text(), QStringLiteral("1"));
+    QCOMPARE(test::buttonStates(window), QStringLiteral("000"));
+    // The draw has disabled the button: a press on it does nothing.
+    QTest::keyClick(window.Command1, key, modifiers);
+    QCOMPARE(manual.count(), 1);
+    QCOMPARE(window.Label4->text(), QStringLiteral("1"));
+    QTRY_VERIFY(window.Command1->isEnabled());
+    QCOMPARE(test::ballTexts(window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+
+    // Held down, the key repeats; the press still counts once. (With the reference boxes empty
+    // the button refuses with a message and stays enabled.)
+    QVERIFY(focus(window.Command2));
+    {
+        test::MessageCatcher catcher;
+        QTest::keyPress(window.Command2, key, modifiers);
+        for (int i = 0; i < 3; ++i) {
+            QKeyEvent repeat(QEvent::KeyPress, key, modifiers, QString(), true);
+            QApplication::sendEvent(window.Command2, &repeat);
+        }
+        QTest::keyRelease(window.Command2, key, modifiers);
+        QCOMPARE(automatic.count(), 1);
+        QCOMPARE(catcher.seen.size(), 1);
+        QCOMPARE(catcher.seen.first().title, QStringLiteral("自动摇奖提示"));
+    }
+
+    test::setReference(window, {"01", "02", "03", "04", "05", "06", "07"});
+    QVERIFY(focus(window.Command2));
+    QVERIFY(noDefaultButton());
+    QTest::keyClick(window.Command2, key, modifiers);
+    QCOMPARE(automatic.count(), 2);
+    QVERIFY(window.Timer15->isActive());
+    QCOMPARE(test::buttonStates(window), QStringLiteral("001"));
+
+    QVERIFY(focus(window.Command3));
+    QVERIFY(noDefaultButton());
+    {
+        test::MessageCatcher catcher;
+        QTest::keyClick(window.Command3, key, modifiers);
+        QCOMPARE(stop.count(), 1);
+        QCOMPARE(catcher.seen.size(), 1);
+        QCOMPARE(catcher.seen.first().text, QStringLiteral("本次摇奖结束后，将停止继续摇奖"));
+    }
+    QVERIFY(!window.Timer15->isActive());
+    QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
+
+    // In the text boxes the key presses no button.
+    for (QWidget *box : {static_cast<QWidget *>(window.Text9), static_cast<QWidget *>(window.Text15),
+                         static_cast<QWidget *>(window.Text1), static_cast<QWidget *>(window.Text4)}) {
+        QVERIFY(focus(box));
+        QTest::keyClick(box, key, modifiers);
+    }
+    QCOMPARE(manual.count(), 1);
+    QCOMPARE(automatic.count(), 2);
+    QCOMPARE(stop.count(), 1);
+    QCOMPARE(window.Label4->text(), QStringLiteral("1"));
+    QVERIFY(!window.Timer15->isActive());
+    QVERIFY(noDefaultButton());
 }
 
 QTEST_MAIN(TestManualDraw)
