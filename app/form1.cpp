@@ -95,11 +95,14 @@ void setTextColor(QWidget *widget, const QColor &color)
 
 } // namespace
 
+QStringList songFaces()
+{
+    return {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")};
+}
+
 void installSongFaceSubstitution()
 {
-    QFont::insertSubstitutions(QStringLiteral("宋体"),
-                               {QStringLiteral("Noto Serif CJK SC"),
-                                QStringLiteral("AR PL UMing CN")});
+    QFont::insertSubstitutions(QStringLiteral("宋体"), songFaces());
 }
 
 Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget *parent)

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QList>
+#include <QStringList>
 #include <QUrl>
 #include <QWebEngineView>
 #include <QWidget>
@@ -24,7 +25,11 @@ namespace qelvora {
 class LockedLineEdit;
 class LogTextBox;
 
-// Makes the font family "宋体", which Linux lacks, resolve to the installed Song-style face.
+// The installed Song-style faces that stand in for "宋体", which Linux lacks, in the order they
+// are tried.
+QStringList songFaces();
+
+// Makes the font family "宋体" resolve to the first of songFaces() that is installed.
 // Must run before the widgets that use it are created; running it again does no harm.
 void installSongFaceSubstitution();
 

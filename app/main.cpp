@@ -1,5 +1,6 @@
 // Program start: show the one window and run.
 #include "form1.h"
+#include "program_start.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -15,7 +16,7 @@ int main(int argc, char *argv[])
 #if defined(Q_OS_UNIX)
     // The web engine's sandbox refuses to run as root; only then is it switched off.
     if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        qelvora::switchOffWebEngineSandbox();
 #endif
 
     QApplication app(argc, argv);
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
     qelvora::installSongFaceSubstitution();
+    qelvora::warnIfSongFaceMissing();
+    qelvora::quietWebEngineLog();
 
     // Every text of the window is Chinese; the toolkit's own texts (the message boxes' OK
     // button, the log's context menu) follow, whatever the system's language.
