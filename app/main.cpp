@@ -1,10 +1,8 @@
 // Program start: show the one window and run.
+#include "chinese_texts.h"
 #include "form1.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
@@ -25,13 +23,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
     qelvora::installSongFaceSubstitution();
-
-    // Every text of the window is Chinese; the toolkit's own texts (the message boxes' OK
-    // button, the log's context menu) follow, whatever the system's language.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    qelvora::installChineseTexts();
 
     qelvora::Form1 window;
     window.show();
