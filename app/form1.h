@@ -164,6 +164,7 @@ private:
     void connectWebPanels();
     void navigate(QWebEngineView *view, const QString &path);
     void startPendingNavigations();
+    void showPanelMenu(QWebEngineView *view, const QPoint &position);
 
     std::unique_ptr<RandomSource> m_random;
     QUrl m_siteBase;

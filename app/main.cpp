@@ -1,11 +1,9 @@
 // Program start: show the one window and run.
+#include "chinese_texts.h"
 #include "form1.h"
 #include "program_start.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
@@ -25,16 +23,10 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Qelvora"));
     QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
     QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
+    qelvora::quietWebEngineLog();
     qelvora::installSongFaceSubstitution();
     qelvora::warnIfSongFaceMissing();
-    qelvora::quietWebEngineLog();
-
-    // Every text of the window is Chinese; the toolkit's own texts (the message boxes' OK
-    // button, the log's context menu) follow, whatever the system's language.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    qelvora::installChineseTexts();
 
     qelvora::Form1 window;
     window.show();

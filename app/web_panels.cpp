@@ -1,10 +1,13 @@
 // The two web panels and the link label. The panels only show pages of the vendor site; the
 // lower one loses its scroll bars whenever a document has loaded. The link label turns blue
 // under the mouse and red again over the bare window.
+#include "chinese_texts.h"
 #include "form1.h"
 
+#include <QMenu>
 #include <QMouseEvent>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -31,6 +34,19 @@ constexpr char kHideScrollBars[] = R"js(
 })();
 )js";
 
+// Entries of the engine's own context menu that would do nothing in a panel: the panels open no
+// second window or tab and save nothing to disk.
+constexpr QWebEnginePage::WebAction kIdleMenuActions[] = {
+    QWebEnginePage::SavePage,
+    QWebEnginePage::ViewSource,
+    QWebEnginePage::OpenLinkInNewWindow,
+    QWebEnginePage::OpenLinkInNewTab,
+    QWebEnginePage::OpenLinkInNewBackgroundTab,
+    QWebEnginePage::DownloadLinkToDisk,
+    QWebEnginePage::DownloadImageToDisk,
+    QWebEnginePage::DownloadMediaToDisk,
+};
+
 void setLabelColor(QLabel *label, const QColor &color)
 {
     QPalette palette = label->palette();
@@ -47,6 +63,9 @@ void Form1::connectWebPanels()
         // and Qt then moves the panel with it to the end of the focus chain; the tab order is
         // laid again then so that the panel keeps its place in it.
         view->installEventFilter(this);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint &position) { showPanelMenu(view, position); });
     }
     connect(WebBrowser2, &QWebEngineView::loadFinished, this,
             &Form1::WebBrowser2_DocumentComplete);
@@ -73,9 +92,24 @@ void Form1::startPendingNavigations()
         // it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                                                   false);
+        // Sites are asked for Chinese pages, and pages see Chinese as the reader's language.
+        navigation.view->page()->profile()->setHttpAcceptLanguage(kPageLanguage);
         navigation.view->show();
         navigation.view->load(navigation.url);
     }
+}
+
+// The engine's menu for the spot that was clicked, less the entries that would do nothing here.
+void Form1::showPanelMenu(QWebEngineView *view, const QPoint &position)
+{
+    QMenu *menu = view->createStandardContextMenu();
+    if (!menu)
+        return;
+    for (QWebEnginePage::WebAction idle : kIdleMenuActions)
+        menu->removeAction(view->pageAction(idle));
+    menu->setSeparatorsCollapsible(true);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(view->mapToGlobal(position));
 }
 
 void Form1::WebBrowser2_DocumentComplete()

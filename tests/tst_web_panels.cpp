@@ -1,8 +1,12 @@
 // The two web panels and the link label: the pages the panels ask for, the lower panel losing its
 // scroll bars on every load, documents without a body, sites that refuse or never answer, the
-// keyboard focus while pages arrive, and the link label's colour under the mouse.
+// keyboard focus while pages arrive, the language the panels speak, and the link label's colour
+// under the mouse.
 //
 // The pages come from a real HTTP server on loopback inside the test; nothing leaves the machine.
+// The test runs in the C locale, as on a desktop set to no language at all, and sets up the
+// program's texts as the program does.
+#include "app/chinese_texts.h"
 #include "app/form1.h"
 #include "app/text_boxes.h"
 #include "support/test_support.h"
@@ -11,6 +15,7 @@
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -59,6 +64,7 @@ public:
                                           QHttpServerResponder &&responder) {
             const QByteArray path = request.url().path(QUrl::FullyEncoded).toLatin1();
             requests.append(path);
+            acceptLanguages.append(request.value("Accept-Language"));
             const auto document = m_documents.constFind(path);
             if (document == m_documents.cend()) {
                 responder.write(QHttpServerResponder::StatusCode::NotFound);
@@ -80,6 +86,7 @@ public:
     qsizetype count(const QByteArray &pathOnWire) const { return requests.count(pathOnWire); }
 
     QList<QByteArray> requests;
+    QList<QByteArray> acceptLanguages; // one per request, empty where the header was missing
 
 private:
     struct Document {
@@ -255,6 +262,7 @@ private slots:
     void startPagesRequestedOnceOnTheWire();
     void arrivingPagesLeaveTheFocusInText1();
     void tabWalksTheWholeOrderAndWraps();
+    void panelsSpeakChinese();
     void lowerPanelLosesItsScrollBars();
     void laterPagesLoseTheirScrollBarsToo_data();
     void laterPagesLoseTheirScrollBarsToo();
@@ -270,6 +278,8 @@ private:
 
 void TestWebPanels::initTestCase()
 {
+    QCOMPARE(QString::fromLocal8Bit(qgetenv("LC_ALL")), QStringLiteral("C"));
+    installChineseTexts();
     Module1 = DrawSlots();
     m_site = std::make_unique<Site>();
     QVERIFY(m_site->listening());
@@ -360,6 +370,67 @@ void TestWebPanels::tabWalksTheWholeOrderAndWraps()
     const QStringList walkedBack = test::tabThrough(window, back.size(), true);
     window.Command3->setEnabled(false);
     QCOMPARE(walkedBack.join(u' '), back.join(u' '));
+}
+
+namespace {
+
+// The texts of the menu that a right click at the given spot of the panel's page opens, in their
+// order, without separators; the menu is closed again.
+QStringList panelMenuAt(QWebEngineView *panel, const QPoint &spot)
+{
+    QWidget *page = panel->focusProxy();
+    if (!page)
+        return {QStringLiteral("(panel not started)")};
+    QTest::mouseClick(page, Qt::RightButton, {}, spot);
+    QMenu *menu = nullptr;
+    if (!QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu *>(
+                                            QApplication::activePopupWidget())) != nullptr; },
+                         10000))
+        return {QStringLiteral("(no menu)")};
+    QStringList texts;
+    for (const QAction *action : menu->actions()) {
+        if (action->isVisible() && !action->isSeparator())
+            texts << action->text();
+    }
+    menu->close();
+    return texts;
+}
+
+// Where the centre of the first element that matches the selector lies in the panel.
+QPoint centreOf(QWebEngineView *panel, const QString &selector)
+{
+    const QVariantList xy =
+        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
+                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
+                                       "r.top + r.height / 2]; })()")
+                            .arg(selector))
+            .toList();
+    return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
+}
+
+} // namespace
+
+// In the C locale the panels' own texts are Chinese as the window's are, their menu offers only
+// what works in a panel, and the sites are asked for Chinese pages.
+void TestWebPanels::panelsSpeakChinese()
+{
+    Form1 &window = *m_shared->window;
+    const QStringList pageMenu = {QStringLiteral("后退"), QStringLiteral("前进"),
+                                  QStringLiteral("重新加载")};
+    const QStringList linkMenu = pageMenu + QStringList{QStringLiteral("复制链接地址")};
+    for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2}) {
+        QCOMPARE(panelMenuAt(panel, centreOf(panel, QStringLiteral("#content"))).join(u' '),
+                 pageMenu.join(u' '));
+        QCOMPARE(panelMenuAt(panel, centreOf(panel, QStringLiteral("#more"))).join(u' '),
+                 linkMenu.join(u' '));
+        QCOMPARE(evaluate(panel, QStringLiteral("navigator.language")),
+                 QVariant(QStringLiteral("zh-CN")));
+    }
+    QCOMPARE(m_site->acceptLanguages.size(), m_site->requests.size());
+    for (const QByteArray &language : std::as_const(m_site->acceptLanguages))
+        QCOMPARE(language, QByteArray("zh-CN"));
+    // The right clicks put the focus into the lower panel's page.
+    window.Text1->setFocus();
 }
 
 // The same oversized page in both panels: the lower one ends with no scroll bars, the upper one
@@ -567,10 +638,13 @@ void TestWebPanels::drawRunsWhateverThePanelsDo()
     QVERIFY(!window.drawRunning());
     QVERIFY(!QApplication::activeModalWidget());
     if (site == QLatin1String("refusing")) {
-        // The panels show the engine's own error page; the program says nothing.
-        for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2})
+        // The panels show the engine's own error page, in Chinese; the program says nothing.
+        for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2}) {
             QCOMPARE(evaluate(panel, QStringLiteral("location.protocol")),
                      QVariant(QStringLiteral("chrome-error:")));
+            QCOMPARE(evaluate(panel, QStringLiteral("document.body.innerText.split('\\n')[0]")),
+                     QVariant(QStringLiteral("无法访问此网站")));
+        }
     }
     if (site == QLatin1String("silent")) {
         // The draw ran from start to end while both pages were still on their way.
