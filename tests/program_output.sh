@@ -13,6 +13,10 @@ chmod 700 "$scratch/runtime"
 # A desktop session has its runtime folder; without one Qt itself would warn about it.
 export XDG_RUNTIME_DIR="$scratch/runtime"
 unset QT_LOGGING_RULES QT_LOGGING_CONF QTWEBENGINE_DISABLE_SANDBOX
+# Every page request goes to a loopback port that refuses it: nothing leaves the machine, and
+# the panels meet the same failure on every machine. As root the program adds its own switch
+# to these flags.
+export QTWEBENGINE_CHROMIUM_FLAGS="--proxy-server=127.0.0.1:9"
 failed=0
 
 run() { # <output file> [VAR=value ...]
