@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
-#include <QQuickWindow>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -35,8 +34,8 @@ constexpr int kReferenceMaxLength = 2;
 const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 
-// The window's text face. Linux has no font of that name; main and the window install a
-// substitution to the Song-style face that is installed instead.
+// The window's text face. Linux has no font of that name; the program's start substitutes the
+// Song-style face that is installed instead.
 QFont songFont(qreal points, bool bold = false)
 {
     QFont font(QStringLiteral("宋体"));
@@ -95,33 +94,11 @@ void setTextColor(QWidget *widget, const QColor &color)
 
 } // namespace
 
-QStringList songFaces()
-{
-    return {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")};
-}
-
-void installSongFaceSubstitution()
-{
-    QFont::insertSubstitutions(QStringLiteral("宋体"), songFaces());
-}
-
 Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget *parent)
     : QWidget(parent)
     , m_random(random ? std::move(random) : std::make_unique<ClockRandomSource>())
     , m_siteBase(siteBase)
 {
-    installSongFaceSubstitution();
-    // The web panels draw through Qt Quick. With its default OpenGL renderer the whole window
-    // is composed through OpenGL, so every 50 ms roller tick repaints it that way: several per
-    // cent of a core on a machine that renders OpenGL in software. The software renderer keeps
-    // the window an ordinary raster window; the two small panels lose nothing by it. It must be
-    // chosen before the first panel exists, once per process: Qt Quick warns about a second
-    // choice after its scene graph has started.
-    static const bool softwareRendererChosen = [] {
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-        return true;
-    }();
-    Q_UNUSED(softwareRendererChosen);
     setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
     setFont(songFont(9));

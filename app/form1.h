@@ -25,14 +25,6 @@ namespace qelvora {
 class LockedLineEdit;
 class LogTextBox;
 
-// The installed Song-style faces that stand in for "宋体", which Linux lacks, in the order they
-// are tried.
-QStringList songFaces();
-
-// Makes the font family "宋体" resolve to the first of songFaces() that is installed.
-// Must run before the widgets that use it are created; running it again does no harm.
-void installSongFaceSubstitution();
-
 // The site the two web panels load their pages from.
 inline constexpr char kVendorSite[] = "http://www.qelvora.com";
 

@@ -1,36 +1,34 @@
-// The program's start beyond the window: sandbox switch, logging rules, missing-face warning.
+// The program's start: process environment, application identity, logging rules, fonts, texts.
 #include "program_start.h"
 
-#include "form1.h"
+#include "chinese_texts.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QFont>
 #include <QFontDatabase>
-#include <QList>
 #include <QLoggingCategory>
+#include <QQuickWindow>
 
 #include <cstdio>
 
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
+
 namespace qelvora {
 
-void switchOffWebEngineSandbox()
+namespace {
+
+// The installed Song-style faces that stand in for "宋体", which Linux lacks, in the order they
+// are tried.
+QStringList songFaces()
 {
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
-    const QByteArray noSandbox = "--no-sandbox";
-    if (flags.split(' ').contains(noSandbox))
-        return;
-    if (!flags.isEmpty())
-        flags += ' ';
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + noSandbox);
+    return {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")};
 }
 
-void quietWebEngineLog()
-{
-    // Later rule sources win over these: a QT_LOGGING_CONF file and QT_LOGGING_RULES.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.debug=false\n"
-                                                    "qt.webenginecontext.info=false\n"
-                                                    "js=false"));
-}
-
+// The one line to print when neither "宋体" itself nor any of songFaces() is installed, without
+// a line end; empty when one is.
 QString missingSongFaceWarning()
 {
     const QString name = QStringLiteral("宋体");
@@ -49,16 +47,88 @@ QString missingSongFaceWarning()
         .arg(name, faces.join(QStringLiteral(" or ")));
 }
 
+// Chromium refuses to run as root with its sandbox on, so only then is it switched off. It goes
+// through the engine's own switch (--no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS, added to what is
+// there): QTWEBENGINE_DISABLE_SANDBOX would do the same but also has the engine print
+// "Sandboxing disabled by user." at every start. Must run before the application object exists.
+void switchOffWebEngineSandboxForRoot()
+{
+#if defined(Q_OS_UNIX)
+    if (geteuid() != 0)
+        return;
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
+    const QByteArray noSandbox = "--no-sandbox";
+    if (flags.split(' ').contains(noSandbox))
+        return;
+    if (!flags.isEmpty())
+        flags += ' ';
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + noSandbox);
+#endif
+}
+
+void setIdentity()
+{
+    QApplication::setApplicationName(QStringLiteral("Qelvora-双色球摇奖测试工具"));
+    QApplication::setApplicationVersion(QStringLiteral(QELVORA_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Qelvora"));
+    QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
+    QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
+}
+
+// Keeps the web engine's start-up report (category qt.webenginecontext, its debug and info
+// messages) and the pages' JavaScript console (category js) off the terminal. Rules from
+// QT_LOGGING_RULES or a QT_LOGGING_CONF file still take precedence, so a developer can have
+// them back, e.g. QT_LOGGING_RULES="qt.webenginecontext.info=true;js=true". Warnings of every
+// other category, the program's own among them, are left alone.
+void quietWebEngineLog()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.debug=false\n"
+                                                    "qt.webenginecontext.info=false\n"
+                                                    "js=false"));
+}
+
+// Linux has no font named "宋体": it resolves to the first installed Song-style face instead.
+// Must run before the first widget that uses it exists.
+void installSongFaceSubstitution()
+{
+    QFont::insertSubstitutions(QStringLiteral("宋体"), songFaces());
+}
+
+// Printed as bytes, not through qWarning(): whatever the locale or the logging rules, the line
+// arrives once, as it is.
 void warnIfSongFaceMissing()
 {
     const QString warning = missingSongFaceWarning();
     if (warning.isEmpty())
         return;
-    // Written as bytes, not through qWarning(): whatever the locale or the logging rules, the
-    // line arrives once, as it is.
     const QByteArray line = warning.toUtf8() + '\n';
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
     std::fflush(stderr);
+}
+
+// The web panels draw through Qt Quick. With its default OpenGL renderer the whole window is
+// composed through OpenGL, so every 50 ms roller tick repaints it that way: several per cent of
+// a core on a machine that renders OpenGL in software. The software renderer keeps the window
+// an ordinary raster window; the two small panels lose nothing by it. It must be chosen before
+// the first panel exists.
+void chooseSoftwareRenderer()
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
+} // namespace
+
+std::unique_ptr<QApplication> startProgram(int &argc, char **argv)
+{
+    switchOffWebEngineSandboxForRoot();
+    auto app = std::make_unique<QApplication>(argc, argv);
+    setIdentity();
+    quietWebEngineLog();
+    installSongFaceSubstitution();
+    warnIfSongFaceMissing();
+    installChineseTexts();
+    chooseSoftwareRenderer();
+    return app;
 }
 
 } // namespace qelvora

@@ -52,18 +52,6 @@ void prepareWebEngineEnvironment()
             flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
     }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
-
-void setUpApplicationAsMainDoes()
-{
-    QApplication::setApplicationName(QStringLiteral("Qelvora-双色球摇奖测试工具"));
-    QApplication::setApplicationVersion(QStringLiteral(QELVORA_VERSION));
-    QApplication::setOrganizationName(QStringLiteral("Qelvora"));
-    QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
-    QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
-    installSongFaceSubstitution();
 }
 
 qint64 monotonicNs()

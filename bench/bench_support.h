@@ -18,13 +18,8 @@ namespace qelvora::bench {
 inline const QUrl kRefusingSite{QStringLiteral("http://127.0.0.1:9")};
 
 // Must run before QApplication exists. Keeps the web engine from contacting anything on its own
-// (adds the two switches to QTWEBENGINE_CHROMIUM_FLAGS when they are missing) and, as main()
-// does, switches its sandbox off when running as root.
+// (adds the two switches to QTWEBENGINE_CHROMIUM_FLAGS when they are missing).
 void prepareWebEngineEnvironment();
-
-// After QApplication exists: the names and the font substitution main() sets up, so that the
-// window is measured as the program opens it.
-void setUpApplicationAsMainDoes();
 
 // CLOCK_MONOTONIC in nanoseconds; one clock for every process on the machine, so a parent and
 // its child can compare readings.

@@ -12,6 +12,7 @@
 // draws defaults to 5; a draw takes about 7 s. --without-panels deletes the two web views before
 // the window is shown (the web engine then never starts), to see what the panels cost a draw.
 #include "app/form1.h"
+#include "app/program_start.h"
 #include "app/text_boxes.h"
 #include "bench/bench_support.h"
 #include "engine/draw_slots.h"
@@ -194,8 +195,7 @@ QString statsRow(const QString &name, const Summary &s, int width = 14)
 int main(int argc, char *argv[])
 {
     prepareWebEngineEnvironment();
-    QApplication app(argc, argv);
-    setUpApplicationAsMainDoes();
+    const auto app = startProgram(argc, argv);
 
     int draws = 5;
     bool withPanels = true;

@@ -17,6 +17,7 @@
 //       loading it prints the resident memory of itself and of its process tree, then the CPU
 //       used over 10 s idle and over one manual draw with the shipped intervals.
 #include "app/form1.h"
+#include "app/program_start.h"
 #include "app/text_boxes.h"
 #include "bench/bench_support.h"
 
@@ -113,9 +114,8 @@ protected:
 int runStartupChild(bool withPanels, qint64 mainEntered, int argc, char *argv[])
 {
     prepareWebEngineEnvironment();
-    QApplication app(argc, argv);
+    const auto app = startProgram(argc, argv);
     const qint64 applicationReady = monotonicNs();
-    setUpApplicationAsMainDoes();
 
     Form1 window(nullptr, kRefusingSite);
     if (!withPanels) {
@@ -131,7 +131,7 @@ int runStartupChild(bool withPanels, qint64 mainEntered, int argc, char *argv[])
     watch.window = &window;
     watch.painted = [&] {
         helpers = processTree(getpid()).size() - 1;
-        QTimer::singleShot(300, &app, &QCoreApplication::quit);
+        QTimer::singleShot(300, app.get(), &QCoreApplication::quit);
     };
     window.installEventFilter(&watch);
     for (QWebEngineView *view : {window.WebBrowser1, window.WebBrowser2}) {
@@ -141,8 +141,8 @@ int runStartupChild(bool withPanels, qint64 mainEntered, int argc, char *argv[])
     window.show();
     const qint64 showReturned = monotonicNs();
 
-    QTimer::singleShot(30000, &app, &QCoreApplication::quit);
-    app.exec();
+    QTimer::singleShot(30000, app.get(), &QCoreApplication::quit);
+    app->exec();
     if (watch.paintDone < 0)
         return 1;
 
@@ -292,8 +292,7 @@ void reportCpu(const QString &what, const CpuSample &from, const CpuSample &to, 
 int runFootprintChild(bool serve, int argc, char *argv[])
 {
     prepareWebEngineEnvironment();
-    QApplication app(argc, argv);
-    setUpApplicationAsMainDoes();
+    const auto app = startProgram(argc, argv);
 
     QUrl site = kRefusingSite;
     LoopbackSite server;

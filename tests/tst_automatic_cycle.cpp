@@ -373,5 +373,5 @@ void TestAutomaticCycle::matchMessageShownOnce()
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
 }
 
-QTEST_MAIN(TestAutomaticCycle)
+QELVORA_TEST_MAIN(TestAutomaticCycle)
 #include "tst_automatic_cycle.moc"

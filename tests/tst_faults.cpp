@@ -464,5 +464,5 @@ void TestFaults::referencesWithoutLeadingNumberCountAsZero()
     }
 }
 
-QTEST_MAIN(TestFaults)
+QELVORA_TEST_MAIN(TestFaults)
 #include "tst_faults.moc"

@@ -174,5 +174,5 @@ void TestLongRunSoak::thousandsOfDrawsThenStop()
     QCOMPARE(int(m_bluesSeen.size()), kBlueBallCount);
 }
 
-QTEST_MAIN(TestLongRunSoak)
+QELVORA_TEST_MAIN(TestLongRunSoak)
 #include "tst_long_run_soak.moc"

@@ -282,5 +282,5 @@ void TestManualDraw::returnAndEnterPressTheFocusedButton()
     QVERIFY(noDefaultButton());
 }
 
-QTEST_MAIN(TestManualDraw)
+QELVORA_TEST_MAIN(TestManualDraw)
 #include "tst_manual_draw.moc"

@@ -270,5 +270,5 @@ void TestRollersAndLog::numberingContinuesAfterTrim()
     QCOMPARE(m_window->Text4->text(), entry("532", "33-32-31-30-29-28", "16"));
 }
 
-QTEST_MAIN(TestRollersAndLog)
+QELVORA_TEST_MAIN(TestRollersAndLog)
 #include "tst_rollers_and_log.moc"

@@ -279,5 +279,5 @@ void TestStopSequencer::stagesTouchOnlyTheDrawState()
     QCOMPARE(Module1.LogBall3, QStringLiteral("03"));
 }
 
-QTEST_MAIN(TestStopSequencer)
+QELVORA_TEST_MAIN(TestStopSequencer)
 #include "tst_stop_sequencer.moc"

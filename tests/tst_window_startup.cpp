@@ -243,5 +243,5 @@ void TestWindowStartup::accessibleNames()
     QCOMPARE(names.size(), children.size());
 }
 
-QTEST_MAIN(TestWindowStartup)
+QELVORA_TEST_MAIN(TestWindowStartup)
 #include "tst_window_startup.moc"

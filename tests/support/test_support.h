@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/form1.h"
+#include "app/program_start.h"
 #include "engine/random_source.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,8 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QApplication>
+#include <QTest>
 #include <QVariant>
 
 #include <deque>
@@ -117,3 +120,15 @@ QString focusStop(const Form1 &window);
 QStringList tabThrough(const Form1 &window, int presses, bool backwards = false);
 
 } // namespace qelvora::test
+
+// The main() of a window test: the program's own start (application object, fonts, texts,
+// renderer), then the test object, as QTEST_MAIN would run it.
+#define QELVORA_TEST_MAIN(TestObject)                                                            \
+    int main(int argc, char *argv[])                                                             \
+    {                                                                                            \
+        const auto app = qelvora::startProgram(argc, argv);                                      \
+        app->setAttribute(Qt::AA_Use96Dpi, true);                                                \
+        TestObject test;                                                                         \
+        QTEST_SET_MAIN_SOURCE_PATH                                                               \
+        return QTest::qExec(&test, argc, argv);                                                  \
+    }
