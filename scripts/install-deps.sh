@@ -5,9 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-httpserver-dev qt6-translations-l10n libgl-dev
-  # Qt6HttpServer's CMake package needs Qt6WebSockets, which its -dev package does not pull in.
-  qt6-websockets-dev
+  qt6-base-dev qt6-webengine-dev qt6-translations-l10n libgl-dev
   xvfb xauth xdotool
   fonts-noto-cjk
   # Locale sources, from which a test builds a comma-decimal locale of its own.
