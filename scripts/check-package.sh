@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 mirror=http://deb.debian.org/debian
 title='Qelvora—双色球摇奖测试工具'
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh release
 cmake --workflow --preset package
 deb=$(ls build/package/qelvora_*.deb)
 echo "== package: $deb"

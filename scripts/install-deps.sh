@@ -1,23 +1,47 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Qelvora need.
+# Installs the Debian packages one kind of work on Qelvora needs. The sets build on each other:
+#   run      build the program and open its window (scripts/run.sh)
+#   test     run: and run the test suite (scripts/test.sh)
+#   release  test: and build the Debian package and run the packaging and release checks
+#            (CI, scripts/check-package.sh)
+# Usage: install-deps.sh run|test|release
 # Idempotent: packages already present are skipped, and apt-get runs only when something is missing.
 set -euo pipefail
 
-packages=(
+run_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-translations-l10n libgl-dev
-  xvfb xauth xdotool
+  qt6-base-dev qt6-webengine-dev libgl-dev
+  # Qt's own Chinese texts (the message boxes' buttons), which the program loads at start.
+  qt6-translations-l10n
+  # The Song-style face that stands in for "宋体".
   fonts-noto-cjk
+)
+test_packages=(
+  # Every window test runs on a virtual X server of its own.
+  xvfb xauth
   # Locale sources, from which a test builds a comma-decimal locale of its own.
   locales
+  # Validators of the desktop entry and the AppStream metainfo.
   desktop-file-utils appstream
+)
+release_packages=(
   # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and
   # scripts/check-package.sh installs it into a fresh root and drives the window there.
-  dpkg-dev lintian debootstrap xclip
+  dpkg-dev lintian debootstrap xdotool xclip
   # The Windows resource script is compiled with mingw-w64's windres, through cpp, against
   # mingw-w64's headers.
   binutils-mingw-w64-x86-64 cpp mingw-w64-common
 )
+
+case "${1:-}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  release) packages=("${run_packages[@]}" "${test_packages[@]}" "${release_packages[@]}") ;;
+  *)
+    echo "usage: $0 run|test|release" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -27,7 +51,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all ${#packages[@]} packages present"
+  echo "install-deps: all ${#packages[@]} packages of the $1 set present"
   exit 0
 fi
 
