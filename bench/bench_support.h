@@ -1,57 +1,50 @@
-// Pieces the benchmark programs share: the web engine's environment, the clocks, process figures
-// read from /proc, and the small statistics the reports print.
+// Pieces the benchmark programs share: the web engine's environment and the panels' site, waits on
+// the window, clocks, and the statistics the reports print.
 #pragma once
 
-#include <QMap>
+#include "app/form1.h"
+#include "support/loopback_site.h"
+#include "support/test_support.h"
+
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <sys/types.h>
 
-#include <cstddef>
 #include <vector>
 
 namespace qelvora::bench {
 
-// A site on loopback whose port refuses connections: the web panels get no page and nothing
-// reaches beyond this machine.
-inline const QUrl kRefusingSite{QStringLiteral("http://127.0.0.1:9")};
-
-// Must run before QApplication exists. Keeps the web engine from contacting anything on its own
-// (adds the two switches to QTWEBENGINE_CHROMIUM_FLAGS when they are missing).
+// Before the application object exists: keeps the web engine from contacting anything on its
+// own (adds two switches to QTWEBENGINE_CHROMIUM_FLAGS).
 void prepareWebEngineEnvironment();
 
-// CLOCK_MONOTONIC in nanoseconds; one clock for every process on the machine, so a parent and
-// its child can compare readings.
-qint64 monotonicNs();
+// The sites the panels can be pointed at, by name (the benchmarks' --site option):
+//   refuse  a loopback port that refuses every connection; the panels show their error page
+//   serve   a small page of text for every path, from site
+// To measure the panels with another kind of page, add a name here and in panelSite().
+inline const QStringList kPanelSites{QStringLiteral("refuse"), QStringLiteral("serve")};
+// The address of the named site, putting its pages up on site; empty for an unknown name.
+QUrl panelSite(const QString &name, test::LoopbackSite &site);
 
+// Runs the event loop for ms milliseconds (a precise timer: a coarse one may end 5 % early).
+void idle(int ms);
+
+// Waits up to timeoutMs for both web panels to finish loading, whatever the outcome; returns
+// what each did ("WebBrowser1 loaded", "WebBrowser2 failed").
+QStringList waitForPanels(Form1 &window, int timeoutMs);
+
+// Clicks Manual draw and runs the event loop until the blue roller has switched itself off (the
+// draw is logged); false when that has not happened within timeoutMs.
+bool runManualDraw(Form1 &window, int timeoutMs);
+
+// CLOCK_MONOTONIC in nanoseconds: one clock for every process, so a parent and its child can
+// compare readings.
+qint64 monotonicNs();
 // The CPU time this process has used so far (all threads), in nanoseconds.
 qint64 processCpuNs();
-
-// The process and every descendant of it, found by walking the parent ids of /proc/*/stat.
-std::vector<pid_t> processTree(pid_t root);
-
-// VmRSS of /proc/<pid>/status in KiB; -1 when the process is gone.
-long residentKiB(pid_t pid);
-
-// Pss of /proc/<pid>/smaps_rollup in KiB (resident memory with every shared page divided among
-// the processes that map it, so a tree's figures add up); -1 when not readable.
-long proportionalKiB(pid_t pid);
-
-// User plus system CPU time of /proc/<pid>/stat in nanoseconds (clock-tick resolution, usually
-// 10 ms); -1 when the process is gone.
-qint64 procCpuNs(pid_t pid);
-
-// A readable name of a process: its command name, and for a web engine helper its role
-// (the --type= argument: zygote, renderer, gpu-process, utility).
-QString processLabel(pid_t pid);
-
-// CPU time used so far by each process of the tree below root (root included).
-QMap<pid_t, qint64> treeCpuNs(pid_t root);
-
-// CPU time the tree used between two readings. A process that appeared in between counts from
-// zero; one that ended in between is lost with what it used since the first reading.
-qint64 treeCpuDelta(const QMap<pid_t, qint64> &before, const QMap<pid_t, qint64> &after);
+inline double toMs(qint64 ns) { return double(ns) / 1e6; }
 
 struct Summary {
     std::size_t count = 0;
@@ -59,14 +52,15 @@ struct Summary {
     double min = 0;
     double max = 0;
 };
-
 // Median (the mean of the middle two for an even count), smallest and largest value.
 Summary summarize(std::vector<double> values);
 
-// A number with a fixed count of decimals, and with a sign when signed is true.
+// A number with a fixed count of decimals, with a sign when withSign is true.
 QString number(double value, int decimals = 2, bool withSign = false);
-
-// Prints one line to standard output at once (the benchmarks' output is read while they run).
+// A table row: name, then count, median, max and min of the values.
+QString statsRow(const QString &name, const std::vector<double> &values, bool withSign = false);
+inline QString verdict(bool met) { return met ? QStringLiteral("met") : QStringLiteral("MISSED"); }
+// Prints one line on standard output at once (the output is read while the benchmark runs).
 void say(const QString &line = QString());
 
 } // namespace qelvora::bench

@@ -3,48 +3,33 @@
 //
 //   qelvora_bench_startup [--reps N] [--site serve|refuse]
 //
-// Run without --child, the program is the driver. Every measurement runs in a fresh child
-// process, the driver re-executing itself:
-//   --child with-panels | without-panels
-//       opens the window (without panels: the two web views are deleted before show, so the
-//       web engine never starts) and prints, on the machine-wide monotonic clock, when main()
-//       was entered, QApplication existed, Form1 was built, show() returned, the first paint
-//       event reached the window and that paint was finished; the driver takes them against
-//       the moment just before it spawned the child.
-//   --child footprint [--site serve|refuse]
-//       opens the real window with its panels pointing at a small loopback HTTP server (serve,
-//       the default) or at a refusing loopback port (refuse); 3 s after both panels have finished
-//       loading it prints the resident memory of itself and of its process tree, then the CPU
-//       used over 10 s idle and over one manual draw with the shipped intervals.
-#include "app/form1.h"
+// The driver re-executes itself for every measurement, so each runs in a fresh process:
+//   --child with-panels | without-panels: starts the program's way, opens the window (without
+//       panels: the web views are deleted before show, so the web engine never starts) and
+//       prints, on the machine-wide monotonic clock, the moments of its start-up phases (kPhases),
+//       which the driver takes against the moment just before it spawned the child.
+//   --child footprint NAME: opens the window with its panels on the named site; 3 s after both
+//       panels have finished loading it prints the resident memory of its process tree, then the
+//       CPU the tree used over 10 s idle and over one manual draw with the shipped intervals.
 #include "app/program_start.h"
 #include "app/text_boxes.h"
 #include "bench/bench_support.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEventLoop>
+#include <QDir>
 #include <QFile>
-#include <QHostAddress>
+#include <QMap>
 #include <QProcess>
-#include <QStringList>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <QWebEngineView>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
-#include <memory>
-#include <optional>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 using namespace qelvora;
 using namespace qelvora::bench;
@@ -58,54 +43,116 @@ constexpr int kSettleAfterLoadMs = 3000;
 constexpr int kIdleMs = 10000;
 constexpr int kDrawTimeoutMs = 60000;
 
-// The start-up phases a child reports, in order, by their names on the "@phase" lines.
-const char *const kPhases[] = {"main", "application", "window-built", "show-returned",
-                               "first-paint", "paint-done"};
-constexpr int kPhaseCount = int(std::size(kPhases));
-constexpr int kFirstPaintDone = kPhaseCount - 1;
+// The start-up phases a child reports, in order, on its "@phases <ns>..." line: main() entered,
+// the application set up, Form1 built, show() returned, the first paint event reached the
+// window, and that paint finished.
+constexpr std::array<const char *, 6> kPhases = {"main",          "application", "window-built",
+                                                 "show-returned", "first-paint", "paint-done"};
+using Phases = std::array<double, kPhases.size()>;
 
-double toMs(qint64 ns)
+// ---------------------------------------------------------------------------------------------
+// The process tree, from /proc
+
+// The contents of /proc/<pid>/<name>; empty when the process is gone.
+QByteArray procFile(pid_t pid, const char *name)
 {
-    return double(ns) / 1e6;
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Runs the event loop for the given time. A precise timer: a coarse one may end 5 % early.
-void idle(int ms)
+// The fields of /proc/<pid>/stat after the command name, which stands in parentheses and may
+// itself hold blanks and parentheses. Index 0 is field 3 (state), so field n is at n - 3.
+QList<QByteArray> statFields(pid_t pid)
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
+    const QByteArray line = procFile(pid, "stat");
+    return line.mid(line.lastIndexOf(')') + 1).simplified().split(' ');
+}
+constexpr int kPpid = 4 - 3;
+constexpr int kUtime = 14 - 3;
+constexpr int kStime = 15 - 3;
+
+// This process and every descendant of it, found by walking the parent ids of /proc/*/stat.
+std::vector<pid_t> processTree()
+{
+    QMultiMap<pid_t, pid_t> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        const pid_t pid = entry.toInt(&isPid);
+        const QList<QByteArray> fields = isPid ? statFields(pid) : QList<QByteArray>{};
+        if (fields.size() > kPpid)
+            children.insert(fields.at(kPpid).toInt(), pid);
+    }
+    std::vector<pid_t> tree{getpid()};
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        const QList<pid_t> below = children.values(tree[i]);
+        tree.insert(tree.end(), below.begin(), below.end());
+    }
+    return tree;
+}
+
+// The MiB figure of the line "<key>: <n> kB" of /proc/<pid>/<file>; -1 when there is none.
+double mibOf(pid_t pid, const char *file, const QByteArray &key)
+{
+    for (const QByteArray &line : procFile(pid, file).split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).simplified().split(' ').value(0).toDouble() / 1024;
+    }
+    return -1;
+}
+
+// User plus system CPU time of each process of the tree in nanoseconds (clock-tick resolution,
+// usually 10 ms).
+QMap<pid_t, qint64> treeCpuNs()
+{
+    QMap<pid_t, qint64> used;
+    for (pid_t pid : processTree()) {
+        const QList<QByteArray> fields = statFields(pid);
+        if (fields.size() > kStime)
+            used.insert(pid, (fields.at(kUtime).toLongLong() + fields.at(kStime).toLongLong())
+                                 * (1000000000 / sysconf(_SC_CLK_TCK)));
+    }
+    return used;
+}
+
+// The command name, and for a web engine helper its role. The engine's renderers are forked by
+// its zygote and keep the zygote's command line; they are told apart by their parent.
+QString processLabel(pid_t pid)
+{
+    auto arguments = [](pid_t p) { return procFile(p, "cmdline").split('\0'); };
+    if (arguments(pid).contains("--type=zygote")
+        && arguments(statFields(pid).value(kPpid).toInt()).contains("--type=zygote"))
+        return QStringLiteral("QtWebEngineProc (forked by the zygote: renderer)");
+    QString label = QString::fromLocal8Bit(procFile(pid, "comm").trimmed());
+    for (const QByteArray &argument : arguments(pid)) {
+        if (argument.startsWith("--type="))
+            label += QStringLiteral(" (") + QString::fromLocal8Bit(argument.mid(7)) + u')';
+        if (argument.startsWith("--utility-sub-type="))
+            label += QStringLiteral(" [") + QString::fromLocal8Bit(argument.mid(19)) + u']';
+    }
+    return label;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Child: start-up
+// Children
 
-// Catches the first paint event of the window, and the moment that paint has been finished and
-// flushed (a queued call runs only once the whole paint pass is over), then calls painted.
-// Installed on a web view as well, it notes when the view got the inner widget it renders into.
+// Notes the first paint event of the window and the moment that paint has been finished and
+// flushed (a queued call runs only once the whole paint pass is over), then ends the program a
+// little later, so that it does not stop in the middle of starting the web engine's helpers.
 class FirstPaintWatch : public QObject {
 public:
-    QObject *window = nullptr;
-    std::function<void()> painted;
     qint64 paintEvent = -1;
     qint64 paintDone = -1;
-    qint64 viewWidget = -1;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched != window) {
-            if (event->type() == QEvent::ChildAdded && viewWidget < 0)
-                viewWidget = monotonicNs();
-        } else if (event->type() == QEvent::Paint && paintEvent < 0) {
+        if (event->type() == QEvent::Paint && paintEvent < 0) {
             paintEvent = monotonicNs();
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    paintDone = monotonicNs();
-                    painted();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this] {
+                paintDone = monotonicNs();
+                QTimer::singleShot(300, qApp, &QCoreApplication::quit);
+            }, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -116,273 +163,112 @@ int runStartupChild(bool withPanels, qint64 mainEntered, int argc, char *argv[])
     prepareWebEngineEnvironment();
     const auto app = startProgram(argc, argv);
     const qint64 applicationReady = monotonicNs();
-
-    Form1 window(nullptr, kRefusingSite);
+    Form1 window(nullptr, test::kNowhere);
     if (!withPanels) {
         delete std::exchange(window.WebBrowser1, nullptr);
         delete std::exchange(window.WebBrowser2, nullptr);
     }
     const qint64 windowBuilt = monotonicNs();
-
-    // Once the first paint is finished: count the web engine's helper processes, and end a
-    // little later so that the program does not stop in the middle of starting them.
-    std::size_t helpers = 0;
     FirstPaintWatch watch;
-    watch.window = &window;
-    watch.painted = [&] {
-        helpers = processTree(getpid()).size() - 1;
-        QTimer::singleShot(300, app.get(), &QCoreApplication::quit);
-    };
     window.installEventFilter(&watch);
-    for (QWebEngineView *view : {window.WebBrowser1, window.WebBrowser2}) {
-        if (view)
-            view->installEventFilter(&watch);
-    }
     window.show();
     const qint64 showReturned = monotonicNs();
-
     QTimer::singleShot(30000, app.get(), &QCoreApplication::quit);
     app->exec();
     if (watch.paintDone < 0)
         return 1;
-
-    const qint64 moments[kPhaseCount] = {mainEntered, applicationReady, windowBuilt,
-                                         showReturned, watch.paintEvent, watch.paintDone};
-    for (int i = 0; i < kPhaseCount; ++i)
-        say(QStringLiteral("@phase %1 %2").arg(QLatin1String(kPhases[i])).arg(moments[i]));
-    say(QStringLiteral("@info helpers %1").arg(helpers));
-    say(QStringLiteral("@info view-widget %1").arg(watch.viewWidget));
+    say(QStringLiteral("@phases %1 %2 %3 %4 %5 %6")
+            .arg(mainEntered).arg(applicationReady).arg(windowBuilt).arg(showReturned)
+            .arg(watch.paintEvent).arg(watch.paintDone));
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Child: footprint
-
-// A tiny page the loopback server answers every request with.
-constexpr char kPage[] =
-    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Qelvora</title></head>"
-    "<body style=\"margin:0;font:12px sans-serif\">Qelvora 双色球摇奖测试工具 · loopback</body>"
-    "</html>";
-
-// The smallest HTTP server the panels need, on loopback only: every GET is answered with kPage
-// and the connection is closed. The paths asked for are kept, to show what the panels loaded.
-class LoopbackSite : public QObject {
-public:
-    QStringList served;
-
-    quint16 listen()
-    {
-        if (!m_server.listen(QHostAddress::LocalHost, 0))
-            return 0;
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                QObject::connect(socket, &QTcpSocket::readyRead, this,
-                                 [this, socket] { answer(socket); });
-            }
-        });
-        return m_server.serverPort();
-    }
-
-private:
-    void answer(QTcpSocket *socket)
-    {
-        QByteArray &request = m_requests[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
-        const QList<QByteArray> requestLine = request.left(request.indexOf("\r\n")).split(' ');
-        served.append(QUrl::fromPercentEncoding(requestLine.value(1)));
-        m_requests.remove(socket);
-        const QByteArray body(kPage);
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                      "Content-Length: " + QByteArray::number(body.size())
-                      + "\r\nConnection: close\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_requests;
-};
-
-// Where the display server that shows the window runs, if it can be told: the X server process
-// whose command line names the display of $DISPLAY. Its CPU time is spent on this program's
-// behalf but lies outside its process tree.
-std::optional<pid_t> displayServer()
+// Runs during() and reports the CPU time used meanwhile by this process (all threads) and by
+// each process of its tree; false when during() fails. Walking /proc is slow, so it comes
+// before the clock readings at the start and after them at the end.
+bool measureCpu(const QString &what, double target, const std::function<bool()> &during)
 {
-    const QString display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty())
-        return std::nullopt;
-    for (pid_t pid : processTree(1)) {
-        const QString label = processLabel(pid);
-        if (!label.startsWith(QStringLiteral("Xvfb")) && !label.startsWith(QStringLiteral("Xorg")))
-            continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly)
-            && cmdline.readAll().split('\0').contains(display.toLocal8Bit()))
-            return pid;
-    }
-    return std::nullopt;
-}
-
-// CPU use over an interval: of this process, of each process of its tree, and of the display
-// server.
-struct CpuSample {
-    qint64 wall = 0;
-    qint64 self = 0;
-    QMap<pid_t, qint64> tree;
-    qint64 display = -1;
-};
-
-// The slow part (walking /proc) is kept outside the interval: at its start it comes before the
-// clock readings, at its end after them.
-CpuSample sampleStart(std::optional<pid_t> display)
-{
-    CpuSample sample;
-    sample.tree = treeCpuNs(getpid());
-    if (display)
-        sample.display = procCpuNs(*display);
-    sample.self = processCpuNs();
-    sample.wall = monotonicNs();
-    return sample;
-}
-
-CpuSample sampleEnd(std::optional<pid_t> display)
-{
-    CpuSample sample;
-    sample.wall = monotonicNs();
-    sample.self = processCpuNs();
-    sample.tree = treeCpuNs(getpid());
-    if (display)
-        sample.display = procCpuNs(*display);
-    return sample;
-}
-
-double share(qint64 cpuNs, qint64 wallNs)
-{
-    return 100.0 * double(cpuNs) / double(wallNs);
-}
-
-void reportCpu(const QString &what, const CpuSample &from, const CpuSample &to, double target)
-{
-    const qint64 wall = to.wall - from.wall;
-    const double self = share(to.self - from.self, wall);
-    const double tree = share(treeCpuDelta(from.tree, to.tree), wall);
+    const QMap<pid_t, qint64> from = treeCpuNs();
+    const qint64 selfFrom = processCpuNs();
+    const qint64 wallFrom = monotonicNs();
+    if (!during())
+        return false;
+    const qint64 wall = monotonicNs() - wallFrom;
+    const qint64 self = processCpuNs() - selfFrom;
+    const QMap<pid_t, qint64> to = treeCpuNs();
+    auto share = [wall](qint64 cpu) { return 100.0 * double(cpu) / double(wall); };
+    // A process that appeared in between counts from zero; one that ended in between is lost
+    // with what it used since the first reading.
+    qint64 tree = 0;
+    for (auto it = to.cbegin(); it != to.cend(); ++it)
+        tree += it.value() - from.value(it.key(), 0);
     say(QStringLiteral("CPU over %1 (%2 s wall), % of one core (target < %3 %):")
             .arg(what, number(toMs(wall) / 1000, 2))
             .arg(target));
     say(QStringLiteral("  main process        %1 %   (%2 ms CPU, clock_gettime)  target %3")
-            .arg(number(self, 3).rightJustified(7), number(toMs(to.self - from.self), 1),
-                 self < target ? QStringLiteral("met") : QStringLiteral("MISSED")));
+            .arg(number(share(self), 3).rightJustified(7), number(toMs(self), 1),
+                 verdict(share(self) < target)));
     say(QStringLiteral("  process tree        %1 %   (%2 ms CPU, /proc ticks)  target %3")
-            .arg(number(tree, 3).rightJustified(7), number(toMs(treeCpuDelta(from.tree, to.tree)), 0),
-                 tree < target ? QStringLiteral("met") : QStringLiteral("MISSED")));
-    for (auto it = to.tree.cbegin(); it != to.tree.cend(); ++it) {
-        const qint64 used = it.value() - from.tree.value(it.key(), 0);
+            .arg(number(share(tree), 3).rightJustified(7), number(toMs(tree), 0),
+                 verdict(share(tree) < target)));
+    for (auto it = to.cbegin(); it != to.cend(); ++it) {
         say(QStringLiteral("    %1 %2 %   %3")
                 .arg(QString::number(it.key()).rightJustified(8),
-                     number(share(used, wall), 3).rightJustified(7), processLabel(it.key())));
+                     number(share(it.value() - from.value(it.key(), 0)), 3).rightJustified(7),
+                     processLabel(it.key())));
     }
-    if (from.display >= 0 && to.display >= 0) {
-        say(QStringLiteral("  display server      %1 %   (outside the tree, for information)")
-                .arg(number(share(to.display - from.display, wall), 3).rightJustified(7)));
-    }
+    return true;
 }
 
-int runFootprintChild(bool serve, int argc, char *argv[])
+int runFootprintChild(const QString &siteName, int argc, char *argv[])
 {
     prepareWebEngineEnvironment();
     const auto app = startProgram(argc, argv);
-
-    QUrl site = kRefusingSite;
-    LoopbackSite server;
-    if (serve) {
-        const quint16 port = server.listen();
-        if (port == 0) {
-            say(QStringLiteral("could not listen on loopback"));
-            return 1;
-        }
-        site = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
-    }
-
-    Form1 window(nullptr, site);
-    QEventLoop loaded;
-    int finished = 0;
-    QStringList outcomes;
-    for (QWebEngineView *view : {window.WebBrowser1, window.WebBrowser2}) {
-        QObject::connect(view, &QWebEngineView::loadFinished, &loaded, [&, view](bool ok) {
-            outcomes.append(QStringLiteral("%1 %2").arg(
-                view == window.WebBrowser1 ? QStringLiteral("WebBrowser1") : QStringLiteral("WebBrowser2"),
-                ok ? QStringLiteral("loaded") : QStringLiteral("failed")));
-            if (++finished == 2)
-                loaded.quit();
-        });
-    }
+    test::LoopbackSite site;
+    const QUrl siteUrl = panelSite(siteName, site);
+    if (siteUrl.isEmpty())
+        return 2;
+    Form1 window(nullptr, siteUrl);
     window.show();
-    QTimer::singleShot(30000, &loaded, &QEventLoop::quit);
-    loaded.exec();
+    const QStringList outcomes = waitForPanels(window, 30000);
     idle(kSettleAfterLoadMs);
+    say(QStringLiteral("Footprint child: panels on %1 (%2): %3; %4 request(s) served")
+            .arg(siteUrl.toString(), siteName, outcomes.join(QStringLiteral(", ")))
+            .arg(site.requests.size()));
 
-    say(QStringLiteral("Footprint child: panels on %1 (%2); %3")
-            .arg(site.toString(),
-                 serve ? QStringLiteral("loopback HTTP server") : QStringLiteral("loopback, port refuses"),
-                 outcomes.isEmpty() ? QStringLiteral("no panel finished loading within 30 s")
-                                    : outcomes.join(QStringLiteral(", "))));
-    if (serve)
-        say(QStringLiteral("  requests served: ") + server.served.join(QStringLiteral(", ")));
-
-    // Memory, 3 s after both panels finished loading.
     say();
     say(QStringLiteral("Resident memory %1 s after both panels finished loading (VmRSS; Pss "
                        "shares each shared page among the processes that map it):")
             .arg(kSettleAfterLoadMs / 1000));
     say(QStringLiteral("         pid   VmRSS MiB    Pss MiB"));
-    long treeRss = 0;
-    long treePss = 0;
-    for (pid_t pid : processTree(getpid())) {
-        const long rss = residentKiB(pid);
-        const long pss = proportionalKiB(pid);
+    double treeRss = 0;
+    double treePss = 0;
+    for (pid_t pid : processTree()) {
+        const double rss = mibOf(pid, "status", "VmRSS");
+        const double pss = mibOf(pid, "smaps_rollup", "Pss");
         if (rss < 0)
             continue;
         treeRss += rss;
-        treePss += std::max(pss, 0L);
+        treePss += std::max(pss, 0.0);
         say(QStringLiteral("    %1 %2 %3   %4")
-                .arg(QString::number(pid).rightJustified(8),
-                     number(rss / 1024.0, 1).rightJustified(11),
-                     number(pss / 1024.0, 1).rightJustified(10), processLabel(pid)));
+                .arg(QString::number(pid).rightJustified(8), number(rss, 1).rightJustified(11),
+                     number(pss, 1).rightJustified(10), processLabel(pid)));
     }
-    say(QStringLiteral("  main process  VmRSS %1 MiB, Pss %2 MiB")
-            .arg(number(residentKiB(getpid()) / 1024.0, 1),
-                 number(proportionalKiB(getpid()) / 1024.0, 1)));
     say(QStringLiteral("  process tree  VmRSS %1 MiB (sum; shared pages counted in every process), "
                        "Pss %2 MiB (sum)")
-            .arg(number(treeRss / 1024.0, 1), number(treePss / 1024.0, 1)));
+            .arg(number(treeRss, 1), number(treePss, 1)));
 
-    // CPU while idle: the window shown, nothing running.
-    const std::optional<pid_t> display = displayServer();
     say();
-    const CpuSample idleFrom = sampleStart(display);
-    idle(kIdleMs);
-    const CpuSample idleTo = sampleEnd(display);
-    reportCpu(QStringLiteral("%1 s idle").arg(kIdleMs / 1000), idleFrom, idleTo, kIdleCpuTarget);
-
-    // CPU over one manual draw, from the click to the blue box settling.
-    QEventLoop settled;
-    QObject::connect(window.Timer10, &QTimer::timeout, &settled, [&] {
-        if (!window.Timer10->isActive())
-            settled.exit(0);
+    measureCpu(QStringLiteral("%1 s idle").arg(kIdleMs / 1000), kIdleCpuTarget, [] {
+        idle(kIdleMs);
+        return true;
     });
-    QTimer::singleShot(kDrawTimeoutMs, &settled, [&] { settled.exit(1); });
     say();
-    const CpuSample drawFrom = sampleStart(display);
-    window.Command1->click();
-    const bool drawSettled = settled.exec() == 0;
-    const CpuSample drawTo = sampleEnd(display);
-    if (!drawSettled) {
+    if (!measureCpu(QStringLiteral("one manual draw"), kDrawCpuTarget,
+                    [&] { return runManualDraw(window, kDrawTimeoutMs); })) {
         say(QStringLiteral("the draw did not settle within %1 ms").arg(kDrawTimeoutMs));
         return 1;
     }
-    reportCpu(QStringLiteral("one manual draw"), drawFrom, drawTo, kDrawCpuTarget);
     say(QStringLiteral("  log: ") + window.Text4->text().trimmed());
     return 0;
 }
@@ -390,63 +276,39 @@ int runFootprintChild(bool serve, int argc, char *argv[])
 // ---------------------------------------------------------------------------------------------
 // Driver
 
-struct ChildRun {
-    bool ok = false;
-    std::array<double, kPhaseCount> phaseMs{}; // ms after the spawn
-    int helpers = -1;                           // helper processes right after the first paint
-    double viewWidgetMs = -1;                   // a web view got its inner widget (-1: never)
-    QString error;
-};
-
-ChildRun runStartup(const QString &mode)
+// Runs this program again with arguments and hands its standard output to onLine line by line
+// as it comes. Returns whether the child ended normally with exit code 0.
+bool runChild(const QStringList &arguments, const std::function<void(const QByteArray &)> &onLine)
 {
-    ChildRun run;
     QProcess child;
-    child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments({QStringLiteral("--child"), mode});
-    const qint64 spawned = monotonicNs();
-    child.start();
-    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit
-        || child.exitCode() != 0) {
-        child.kill();
-        child.waitForFinished();
-        run.error = QStringLiteral("child failed (exit %1): %2")
-                        .arg(child.exitCode())
-                        .arg(QString::fromLocal8Bit(child.readAllStandardError()).right(2000));
-        return run;
-    }
-    int found = 0;
-    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> words = line.trimmed().split(' ');
-        if (words.size() == 3 && words[0] == "@info" && words[1] == "helpers")
-            run.helpers = words[2].toInt();
-        if (words.size() == 3 && words[0] == "@info" && words[1] == "view-widget"
-            && words[2].toLongLong() >= 0)
-            run.viewWidgetMs = toMs(words[2].toLongLong() - spawned);
-        if (words.size() != 3 || words[0] != "@phase")
-            continue;
-        for (int i = 0; i < kPhaseCount; ++i) {
-            if (words[1] == kPhases[i]) {
-                run.phaseMs[i] = toMs(words[2].toLongLong() - spawned);
-                ++found;
-            }
-        }
-    }
-    run.ok = found == kPhaseCount;
-    if (!run.ok)
-        run.error = QStringLiteral("child reported %1 of %2 phases").arg(found).arg(kPhaseCount);
-    return run;
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    QByteArray pending;
+    auto passOn = [&] {
+        pending += child.readAllStandardOutput();
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+            onLine(pending.left(end));
+    };
+    while (!child.waitForFinished(200) && child.state() == QProcess::Running)
+        passOn();
+    passOn();
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+        return true;
+    say(QStringLiteral("child %1 failed (exit %2): %3")
+            .arg(arguments.join(u' '))
+            .arg(child.exitCode())
+            .arg(QString::fromLocal8Bit(child.readAllStandardError()).right(2000)));
+    return false;
 }
 
-QString phaseRow(const QString &name, const std::array<double, kPhaseCount> &ms)
+QString phaseRow(const QString &name, const Phases &ms)
 {
-    QString row = name.leftJustified(16);
+    QString row = name.leftJustified(18);
     for (double value : ms)
         row += number(value, 1).rightJustified(14);
     return row;
 }
 
-int runDriver(int reps, const QString &site)
+int runDriver(int reps, const QString &siteName)
 {
     say(QStringLiteral("qelvora_bench_startup: %1 fresh start(s) with and without the web panels, "
                        "alternating, then one footprint run")
@@ -457,31 +319,31 @@ int runDriver(int reps, const QString &site)
                  qEnvironmentVariable("DISPLAY", QStringLiteral("(none)")))
             .arg(sysconf(_SC_NPROCESSORS_ONLN)));
     say();
-    say(QStringLiteral("Start-up, ms after the spawn of the child process (monotonic clock). "
-                       "helpers: web engine processes right after the first paint; view-widget: "
-                       "when a web view got its inner render widget"));
-    QString header = QStringLiteral("run").leftJustified(16);
+    say(QStringLiteral("Start-up, ms after the spawn of the child process (monotonic clock):"));
+    QString header = QStringLiteral("run").leftJustified(18);
     for (const char *phase : kPhases)
         header += QString::fromLatin1(phase).rightJustified(14);
-    say(header + QStringLiteral("  helpers  view-widget"));
+    say(header);
 
-    std::map<QString, std::vector<std::array<double, kPhaseCount>>> runs;
-    const QString with = QStringLiteral("with-panels");
-    const QString without = QStringLiteral("without-panels");
+    const QString modes[2] = {QStringLiteral("with-panels"), QStringLiteral("without-panels")};
+    std::array<std::array<std::vector<double>, kPhases.size()>, 2> runs; // [mode][phase]
     for (int rep = 1; rep <= reps; ++rep) {
         // Alternate which goes first, so neither always follows the other.
-        const QStringList order = rep % 2 ? QStringList{with, without} : QStringList{without, with};
-        for (const QString &mode : order) {
-            const ChildRun run = runStartup(mode);
-            if (!run.ok) {
-                say(QStringLiteral("%1 run %2: %3").arg(mode).arg(rep).arg(run.error));
+        for (int m : {1 - rep % 2, rep % 2}) {
+            Phases phases{};
+            QList<QByteArray> words;
+            const qint64 spawned = monotonicNs();
+            auto read = [&](const QByteArray &line) {
+                if (line.startsWith("@phases "))
+                    words = line.split(' ').mid(1);
+            };
+            if (!runChild({QStringLiteral("--child"), modes[m]}, read) || words.size() != 6)
                 return 1;
+            for (std::size_t i = 0; i < kPhases.size(); ++i) {
+                phases[i] = toMs(words[i].toLongLong() - spawned);
+                runs[m][i].push_back(phases[i]);
             }
-            say(phaseRow(QStringLiteral("%1 #%2").arg(mode).arg(rep), run.phaseMs)
-                + QString::number(run.helpers).rightJustified(9)
-                + (run.viewWidgetMs < 0 ? QStringLiteral("-") : number(run.viewWidgetMs, 1))
-                      .rightJustified(13));
-            runs[mode].push_back(run.phaseMs);
+            say(phaseRow(QStringLiteral("%1 #%2").arg(modes[m]).arg(rep), phases));
             // Let the helpers of the child that just ended go away before the next start.
             QThread::msleep(1000);
         }
@@ -490,60 +352,32 @@ int runDriver(int reps, const QString &site)
     say();
     say(QStringLiteral("Medians, ms after the spawn:"));
     say(header);
-    std::array<double, kPhaseCount> medianWith{};
-    std::array<double, kPhaseCount> medianWithout{};
-    for (auto [mode, medians] : {std::pair{with, &medianWith}, std::pair{without, &medianWithout}}) {
-        for (int i = 0; i < kPhaseCount; ++i) {
-            std::vector<double> values;
-            for (const auto &phases : runs[mode])
-                values.push_back(phases[i]);
-            (*medians)[i] = summarize(values).median;
-        }
-        say(phaseRow(mode, *medians));
+    std::array<Phases, 2> medians{};
+    for (int m = 0; m < 2; ++m) {
+        for (std::size_t i = 0; i < kPhases.size(); ++i)
+            medians[m][i] = summarize(runs[m][i]).median;
+        say(phaseRow(modes[m], medians[m]));
     }
-    const double ratio = medianWith[kFirstPaintDone] / medianWithout[kFirstPaintDone];
+    const double ratio = medians[0].back() / medians[1].back();
     say();
-    say(QStringLiteral("Window first shown (first paint finished): with panels %1 ms, without %2 ms "
-                       "(medians of %3)")
-            .arg(number(medianWith[kFirstPaintDone], 1), number(medianWithout[kFirstPaintDone], 1))
-            .arg(reps));
-    say(QStringLiteral("Ratio with / without: %1   target <= %2: %3")
-            .arg(number(ratio, 3))
+    say(QStringLiteral("Window first shown (first paint finished), medians of %1: with panels %2 ms, "
+                       "without %3 ms; ratio %4, target <= %5: %6")
+            .arg(reps)
+            .arg(number(medians[0].back(), 1), number(medians[1].back(), 1), number(ratio, 3))
             .arg(kStartupRatioTarget)
-            .arg(ratio <= kStartupRatioTarget ? QStringLiteral("met") : QStringLiteral("MISSED")));
+            .arg(verdict(ratio <= kStartupRatioTarget)));
     say();
 
-    // Footprint: the child writes its own report; it is passed on line by line.
-    QProcess child;
-    child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments({QStringLiteral("--child"), QStringLiteral("footprint"),
-                        QStringLiteral("--site"), site});
-    child.setProcessChannelMode(QProcess::SeparateChannels);
-    child.start();
-    QByteArray pending;
-    auto passOn = [&] {
-        pending += child.readAllStandardOutput();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            say(QString::fromUtf8(pending.left(end)));
-            pending.remove(0, end + 1);
-        }
-    };
-    while (!child.waitForFinished(200))
-        passOn();
-    passOn();
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-        say(QStringLiteral("footprint child failed (exit %1): %2")
-                .arg(child.exitCode())
-                .arg(QString::fromLocal8Bit(child.readAllStandardError()).right(2000)));
-        return 1;
-    }
-    return 0;
+    // The footprint child writes its own report; it is passed on as it comes.
+    auto passOn = [](const QByteArray &line) { say(QString::fromUtf8(line)); };
+    return runChild({QStringLiteral("--child"), QStringLiteral("footprint"), siteName}, passOn) ? 0
+                                                                                                 : 1;
 }
 
 int usage(const char *program)
 {
-    std::fprintf(stderr, "usage: %s [--reps N] [--site serve|refuse]\n", program);
+    std::fprintf(stderr, "usage: %s [--reps N] [--site %s]\n", program,
+                 qPrintable(kPanelSites.join(u'|')));
     return 2;
 }
 
@@ -552,38 +386,26 @@ int usage(const char *program)
 int main(int argc, char *argv[])
 {
     const qint64 mainEntered = monotonicNs();
-
-    if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {
+    if (argc == 3 && std::strcmp(argv[1], "--child") == 0) {
         const QByteArray mode = argv[2];
         if (mode == "with-panels" || mode == "without-panels")
             return runStartupChild(mode == "with-panels", mainEntered, argc, argv);
-        if (mode == "footprint") {
-            const bool refuse = argc >= 5 && std::strcmp(argv[3], "--site") == 0
-                                && std::strcmp(argv[4], "refuse") == 0;
-            return runFootprintChild(!refuse, argc, argv);
-        }
         return usage(argv[0]);
     }
+    if (argc == 4 && std::strcmp(argv[1], "--child") == 0 && std::strcmp(argv[2], "footprint") == 0)
+        return runFootprintChild(QString::fromLocal8Bit(argv[3]), argc, argv);
 
     int reps = 5;
     QString site = QStringLiteral("serve");
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument = argv[i];
-        if (argument == "--reps" && i + 1 < argc) {
-            reps = QByteArray(argv[++i]).toInt();
-            if (reps < 1)
-                return usage(argv[0]);
-        } else if (argument == "--site" && i + 1 < argc) {
+        if (argument == "--reps" && i + 1 < argc && (reps = std::atoi(argv[++i])) >= 1)
+            continue;
+        if (argument == "--site" && i + 1 < argc && kPanelSites.contains(QLatin1String(argv[i + 1])))
             site = QString::fromLatin1(argv[++i]);
-            if (site != QStringLiteral("serve") && site != QStringLiteral("refuse"))
-                return usage(argv[0]);
-        } else {
+        else
             return usage(argv[0]);
-        }
     }
-
-    // The driver shows nothing itself; its children inherit the prepared environment.
-    prepareWebEngineEnvironment();
     QCoreApplication app(argc, argv);
     return runDriver(reps, site);
 }
