@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <sys/types.h>
-
 #include <vector>
 
 namespace qelvora::bench {
@@ -39,10 +37,9 @@ QStringList waitForPanels(Form1 &window, int timeoutMs);
 // draw is logged); false when that has not happened within timeoutMs.
 bool runManualDraw(Form1 &window, int timeoutMs);
 
-// CLOCK_MONOTONIC in nanoseconds: one clock for every process, so a parent and its child can
-// compare readings.
+// CLOCK_MONOTONIC in nanoseconds (one clock for every process, so a parent and its child can
+// compare readings), and the CPU time this process has used so far (all threads).
 qint64 monotonicNs();
-// The CPU time this process has used so far (all threads), in nanoseconds.
 qint64 processCpuNs();
 inline double toMs(qint64 ns) { return double(ns) / 1e6; }
 

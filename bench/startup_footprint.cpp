@@ -25,8 +25,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <unistd.h>
 #include <utility>
@@ -48,7 +46,6 @@ constexpr int kDrawTimeoutMs = 60000;
 // window, and that paint finished.
 constexpr std::array<const char *, 6> kPhases = {"main",          "application", "window-built",
                                                  "show-returned", "first-paint", "paint-done"};
-using Phases = std::array<double, kPhases.size()>;
 
 // ---------------------------------------------------------------------------------------------
 // The process tree, from /proc
@@ -300,72 +297,57 @@ bool runChild(const QStringList &arguments, const std::function<void(const QByte
     return false;
 }
 
-QString phaseRow(const QString &name, const Phases &ms)
-{
-    QString row = name.leftJustified(18);
-    for (double value : ms)
-        row += number(value, 1).rightJustified(14);
-    return row;
-}
-
 int runDriver(int reps, const QString &siteName)
 {
     say(QStringLiteral("qelvora_bench_startup: %1 fresh start(s) with and without the web panels, "
-                       "alternating, then one footprint run")
-            .arg(reps));
-    say(QStringLiteral("Qt %1, QT_QPA_PLATFORM=%2, DISPLAY=%3, %4 CPU(s) online")
+                       "alternating, then one footprint run; Qt %2, QT_QPA_PLATFORM=%3, DISPLAY=%4, "
+                       "%5 CPU(s) online")
+            .arg(reps)
             .arg(QString::fromLatin1(qVersion()),
                  qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("(default)")),
                  qEnvironmentVariable("DISPLAY", QStringLiteral("(none)")))
             .arg(sysconf(_SC_NPROCESSORS_ONLN)));
-    say();
-    say(QStringLiteral("Start-up, ms after the spawn of the child process (monotonic clock):"));
-    QString header = QStringLiteral("run").leftJustified(18);
-    for (const char *phase : kPhases)
-        header += QString::fromLatin1(phase).rightJustified(14);
-    say(header);
-
     const QString modes[2] = {QStringLiteral("with-panels"), QStringLiteral("without-panels")};
-    std::array<std::array<std::vector<double>, kPhases.size()>, 2> runs; // [mode][phase]
+    std::array<std::array<std::vector<double>, kPhases.size()>, 2> runs; // [mode][phase], ms
     for (int rep = 1; rep <= reps; ++rep) {
         // Alternate which goes first, so neither always follows the other.
         for (int m : {1 - rep % 2, rep % 2}) {
-            Phases phases{};
-            QList<QByteArray> words;
+            QList<QByteArray> moments;
             const qint64 spawned = monotonicNs();
             auto read = [&](const QByteArray &line) {
                 if (line.startsWith("@phases "))
-                    words = line.split(' ').mid(1);
+                    moments = line.split(' ').mid(1);
             };
-            if (!runChild({QStringLiteral("--child"), modes[m]}, read) || words.size() != 6)
+            if (!runChild({QStringLiteral("--child"), modes[m]}, read)
+                || moments.size() != qsizetype(kPhases.size()))
                 return 1;
-            for (std::size_t i = 0; i < kPhases.size(); ++i) {
-                phases[i] = toMs(words[i].toLongLong() - spawned);
-                runs[m][i].push_back(phases[i]);
-            }
-            say(phaseRow(QStringLiteral("%1 #%2").arg(modes[m]).arg(rep), phases));
+            for (std::size_t i = 0; i < kPhases.size(); ++i)
+                runs[m][i].push_back(toMs(moments[i].toLongLong() - spawned));
             // Let the helpers of the child that just ended go away before the next start.
             QThread::msleep(1000);
         }
     }
 
     say();
-    say(QStringLiteral("Medians, ms after the spawn:"));
-    say(header);
-    std::array<Phases, 2> medians{};
-    for (int m = 0; m < 2; ++m) {
-        for (std::size_t i = 0; i < kPhases.size(); ++i)
-            medians[m][i] = summarize(runs[m][i]).median;
-        say(phaseRow(modes[m], medians[m]));
+    say(QStringLiteral("Start-up, ms after the spawn of the child process (monotonic clock), median "
+                       "[min, max] of %1:")
+            .arg(reps));
+    say(QStringLiteral("phase               with panels                without panels"));
+    auto cell = [](const std::vector<double> &values) {
+        const Summary s = summarize(values);
+        return QStringLiteral("%1 [%2, %3]").arg(number(s.median, 1), number(s.min, 1), number(s.max, 1));
+    };
+    for (std::size_t i = 0; i < kPhases.size(); ++i) {
+        say(QString::fromLatin1(kPhases[i]).leftJustified(16) + cell(runs[0][i]).rightJustified(24)
+            + cell(runs[1][i]).rightJustified(30));
     }
-    const double ratio = medians[0].back() / medians[1].back();
-    say();
-    say(QStringLiteral("Window first shown (first paint finished), medians of %1: with panels %2 ms, "
-                       "without %3 ms; ratio %4, target <= %5: %6")
-            .arg(reps)
-            .arg(number(medians[0].back(), 1), number(medians[1].back(), 1), number(ratio, 3))
+    const double with = summarize(runs[0].back()).median;
+    const double without = summarize(runs[1].back()).median;
+    say(QStringLiteral("Window first shown (paint-done): ratio with / without panels %1, target <= "
+                       "%2: %3")
+            .arg(number(with / without, 3))
             .arg(kStartupRatioTarget)
-            .arg(verdict(ratio <= kStartupRatioTarget)));
+            .arg(verdict(with / without <= kStartupRatioTarget)));
     say();
 
     // The footprint child writes its own report; it is passed on as it comes.
@@ -374,37 +356,35 @@ int runDriver(int reps, const QString &siteName)
                                                                                                  : 1;
 }
 
-int usage(const char *program)
-{
-    std::fprintf(stderr, "usage: %s [--reps N] [--site %s]\n", program,
-                 qPrintable(kPanelSites.join(u'|')));
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     const qint64 mainEntered = monotonicNs();
-    if (argc == 3 && std::strcmp(argv[1], "--child") == 0) {
-        const QByteArray mode = argv[2];
-        if (mode == "with-panels" || mode == "without-panels")
-            return runStartupChild(mode == "with-panels", mainEntered, argc, argv);
-        return usage(argv[0]);
-    }
-    if (argc == 4 && std::strcmp(argv[1], "--child") == 0 && std::strcmp(argv[2], "footprint") == 0)
-        return runFootprintChild(QString::fromLocal8Bit(argv[3]), argc, argv);
+    const QByteArrayList arguments(argv + 1, argv + argc);
+    const bool withPanels = arguments.value(1) == "with-panels";
+    if (arguments.size() == 2 && arguments[0] == "--child"
+        && (withPanels || arguments[1] == "without-panels"))
+        return runStartupChild(withPanels, mainEntered, argc, argv);
+    if (arguments.size() == 3 && arguments[0] == "--child" && arguments[1] == "footprint")
+        return runFootprintChild(QString::fromLocal8Bit(arguments[2]), argc, argv);
 
     int reps = 5;
     QString site = QStringLiteral("serve");
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument = argv[i];
-        if (argument == "--reps" && i + 1 < argc && (reps = std::atoi(argv[++i])) >= 1)
-            continue;
-        if (argument == "--site" && i + 1 < argc && kPanelSites.contains(QLatin1String(argv[i + 1])))
-            site = QString::fromLatin1(argv[++i]);
+    bool ok = arguments.size() % 2 == 0;
+    for (qsizetype i = 0; ok && i < arguments.size(); i += 2) {
+        const QByteArray value = arguments[i + 1];
+        if (arguments[i] == "--reps")
+            ok = (reps = value.toInt()) >= 1;
+        else if (arguments[i] == "--site")
+            ok = kPanelSites.contains(site = QString::fromLocal8Bit(value));
         else
-            return usage(argv[0]);
+            ok = false;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "usage: %s [--reps N] [--site %s]\n", argv[0],
+                     qPrintable(kPanelSites.join(u'|')));
+        return 2;
     }
     QCoreApplication app(argc, argv);
     return runDriver(reps, site);
