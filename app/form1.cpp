@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -26,6 +27,7 @@ void place(QWidget *widget, int left, int top, int width, int height)
 
 constexpr int kClientWidth = 7710;
 constexpr int kClientHeight = 9135;
+constexpr QSize kClientSize(kClientWidth / 15, kClientHeight / 15);
 constexpr int kLine2Top = 600;
 constexpr int kLine1Top = 2280;
 constexpr int kLineRight = 7680;
@@ -125,7 +127,7 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
     setFont(songFont(9));
-    setFixedSize(kClientWidth / 15, kClientHeight / 15);
+    keepClientSize();
     setMouseTracking(true);
 
     createControls();
@@ -136,6 +138,40 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
 }
 
 Form1::~Form1() = default;
+
+// The client area is 514 x 609 and the layout does not adapt to any other size. Under X11 a
+// fixed-size window is all it takes: the window manager neither maximises nor resizes it. A Wayland compositor may maximise any window, from the title bar Qt draws there (which has
+// a maximise button whatever the window's flags) or on its own, and a maximised window must take
+// exactly the size it is given: a window that keeps a fixed size is ended with a protocol error.
+// So on Wayland the window takes whatever size a maximised or full-screen state gives it, with its
+// layout unmoved at the top left, and goes back to its own size in the normal state.
+void Form1::keepClientSize()
+{
+    m_sizeFollowsState = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (m_sizeFollowsState)
+        resize(kClientSize);
+    else
+        setFixedSize(kClientSize);
+}
+
+// A size that the compositor gives the window in the normal state (an edge of the frame dragged)
+// is given back. Only a new size is answered, never a change of state alone: the window asks for
+// its state and learns the state's size later, and a frame of the normal size sent while the
+// compositor still holds the window maximised would end it all the same. A state change takes
+// effect before the size that comes with it, so a maximised size is never taken for a normal one.
+void Form1::restoreNormalSizeLater()
+{
+    if (!m_sizeFollowsState)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+                && size() != kClientSize)
+                resize(kClientSize);
+        },
+        Qt::QueuedConnection);
+}
 
 void Form1::createControls()
 {
@@ -371,6 +407,12 @@ void Form1::paintEvent(QPaintEvent *event)
         m_painted = true;
         QMetaObject::invokeMethod(this, &Form1::startPendingNavigations, Qt::QueuedConnection);
     }
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    restoreNormalSizeLater();
+    QWidget::resizeEvent(event);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent *event)

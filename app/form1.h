@@ -125,11 +125,14 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void keepClientSize();
+    void restoreNormalSizeLater();
     void createControls();
     void setUpTabOrder();
     void connectHandlers();
@@ -174,6 +177,7 @@ private:
     };
     QList<PendingNavigation> m_pendingNavigations;
     bool m_painted = false;
+    bool m_sizeFollowsState = false; // on Wayland, see keepClientSize()
     QPointer<QMessageBox> m_openMessage;
     bool m_matchMessageOpen = false;
 };

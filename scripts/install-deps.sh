@@ -9,6 +9,8 @@ packages=(
   # Qt6HttpServer's CMake package needs Qt6WebSockets, which its -dev package does not pull in.
   qt6-websockets-dev
   xvfb xauth xdotool
+  # Testing: the window as a native Wayland client under a headless weston (tst_wayland_window).
+  weston qt6-wayland
   fonts-noto-cjk
   # Locale sources, from which a test builds a comma-decimal locale of its own.
   locales
