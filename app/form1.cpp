@@ -11,9 +11,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QQuickWindow>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QWebEngineView>
 
 #include <algorithm>
+#include <memory>
 
 namespace qelvora {
 
@@ -87,6 +90,16 @@ protected:
     }
 };
 
+// The window's colours: Qt's own light palette, whatever scheme the desktop hands over. The pure
+// red and pure blue texts of the layout were chosen for light system colours, and on a dark
+// scheme's backgrounds the blue ones cannot be read. (Fusion is built into Qt and its standard
+// palette is Qt's default, the one a desktop that hands over no colours gets.)
+QPalette lightPalette()
+{
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    return fusion ? fusion->standardPalette() : QPalette(QColor(239, 239, 239));
+}
+
 void setTextColor(QWidget *widget, const QColor &color)
 {
     QPalette palette = widget->palette();
@@ -127,6 +140,7 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
     setFont(songFont(9));
+    setPalette(lightPalette());
     keepClientSize();
     setMouseTracking(true);
 
@@ -387,6 +401,9 @@ bool Form1::showMessage(const QString &text, const QString &title)
 {
     QPointer<Form1> self(this);
     m_openMessage = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    // A message is a window of its own and would take the desktop's colours; it keeps the look of
+    // the window it speaks for.
+    m_openMessage->setPalette(palette());
     m_openMessage->exec();
     if (!self)
         return false;

@@ -11,6 +11,8 @@ packages=(
   xvfb xauth xdotool
   # Testing: the window as a native Wayland client under a headless weston (tst_wayland_window).
   weston qt6-wayland
+  # Testing: a dark colour scheme handed over by qt6ct as the Qt platform theme (tst_colour_schemes).
+  qt6ct
   fonts-noto-cjk
   # Locale sources, from which a test builds a comma-decimal locale of its own.
   locales
