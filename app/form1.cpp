@@ -2,6 +2,7 @@
 // load handler, the timer switch, the message box and window-level events.
 #include "form1.h"
 
+#include "accessibility.h"
 #include "text_boxes.h"
 
 #include <QCloseEvent>
@@ -144,11 +145,13 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     keepClientSize();
     setMouseTracking(true);
 
+    installAccessibleInterfaces();
     createControls();
     connectHandlers();
     Form_Load();
     setUpTabOrder();
     Text1->setFocus();
+    adoptAccessibleInterfaces(this);
 }
 
 Form1::~Form1() = default;
@@ -276,7 +279,10 @@ void Form1::createControls()
     place(WebBrowser2, 600, 8160, 6495, 615);
     WebBrowser2->hide();
 
-    // Names for screen readers and accessibility-driven tools; nothing visible changes.
+    // Names for screen readers and accessibility-driven tools; nothing visible changes. The
+    // counter reads as "第 n 次" and says what it counts in its description; the labels that only
+    // decorate (Label1, the brackets around the count, the plus signs) are not shown to assistive
+    // technology at all (accessibility.cpp).
     const auto balls = ballBoxes();
     const auto references = referenceBoxes();
     for (int i = 0; i < 6; ++i) {
@@ -288,12 +294,9 @@ void Form1::createControls()
     Text4->setAccessibleName(QStringLiteral("开奖记录"));
     for (QPushButton *b : {Command1, Command2, Command3})
         b->setAccessibleName(b->text());
-    for (QLabel *l : {Label2, Label3, Label6, Label9, Label10})
+    for (QLabel *l : {Label6, Label9, Label10})
         l->setAccessibleName(l->text());
-    Label7->setAccessibleName(QStringLiteral("本期加号"));
-    Label8->setAccessibleName(QStringLiteral("上期加号"));
-    Label4->setAccessibleName(QStringLiteral("摇奖次数"));
-    Label1->setAccessibleName(QStringLiteral("空白标签"));
+    Label4->setAccessibleDescription(QStringLiteral("摇奖次数"));
     Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
     WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
     WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));

@@ -92,6 +92,10 @@ public:
     // Every timer, in the order the load handler sets them up.
     std::array<QTimer *, 16> allTimers() const;
 
+    // The seven ball boxes and the seven reference boxes, each in position order (7 is blue).
+    std::array<LockedLineEdit *, 7> ballBoxes() const;
+    std::array<QLineEdit *, 7> referenceBoxes() const;
+
 public slots:
     // Stop stages 1..7.
     void Timer4_Timer();
@@ -160,8 +164,6 @@ private:
 
     // Position tables: index 0..6 for positions 1..7 (7 is blue).
     std::array<QTimer *, 7> stageTimers() const;
-    std::array<LockedLineEdit *, 7> ballBoxes() const;
-    std::array<QLineEdit *, 7> referenceBoxes() const;
     QTimer *rollerTimer(int position, BlueFinish finish) const;
 
     void connectWebPanels();

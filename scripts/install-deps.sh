@@ -13,6 +13,8 @@ packages=(
   weston qt6-wayland
   # Testing: a dark colour scheme handed over by qt6ct as the Qt platform theme (tst_colour_schemes).
   qt6ct
+  # Testing: a session bus and an accessibility bus, as with a screen reader (tst_accessibility).
+  dbus at-spi2-core
   fonts-noto-cjk
   # Locale sources, from which a test builds a comma-decimal locale of its own.
   locales
