@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QStyle>
 #include <QStyleFactory>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace qelvora {
 
@@ -89,6 +91,58 @@ protected:
             button->click();
         return true;
     }
+};
+
+// A button that is disabled while it has the focus, as a draw or a run disables the button whose
+// key started it, hands the focus on to the next control. Once enabled again it takes the focus
+// back, unless the user has moved the focus in the meantime: Return, draw, Return runs two
+// draws. The window may have lost its activation to a message box when the button is disabled;
+// the focus it means is the window's own (focusWidget()), kept while another window is active.
+class TakesBackItsFocus final : public QObject {
+public:
+    explicit TakesBackItsFocus(QPushButton *button)
+        : QObject(button)
+        , m_button(button)
+    {
+        button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+            m_hasFocus = true;
+            break;
+        case QEvent::FocusOut: {
+            // Another window taking the activation leaves the button the window's focus, and
+            // being disabled is what is waited for below.
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (m_button->isEnabled() && reason != Qt::ActiveWindowFocusReason
+                && reason != Qt::PopupFocusReason)
+                m_hasFocus = false;
+            break;
+        }
+        case QEvent::EnabledChange:
+            if (!m_button->isEnabled()) {
+                m_waiting = std::exchange(m_hasFocus, false);
+                m_handedTo = m_button->window()->focusWidget();
+            } else if (std::exchange(m_waiting, false)
+                       && m_button->window()->focusWidget() == m_handedTo) {
+                m_button->setFocus(Qt::OtherFocusReason);
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QPushButton *m_button;
+    bool m_hasFocus = false;
+    bool m_waiting = false;
+    QPointer<QWidget> m_handedTo;
 };
 
 // The window's colours: Qt's own light palette, whatever scheme the desktop hands over. The pure
@@ -227,6 +281,7 @@ void Form1::createControls()
         b->setFont(songFont(9));
         b->setAutoDefault(false);
         b->installEventFilter(enterPressesButton);
+        new TakesBackItsFocus(b);
         return b;
     };
 
@@ -332,6 +387,47 @@ void Form1::setUpTabOrder()
                                     Text15};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+// Tab and Shift+Tab walk the focus chain that setUpTabOrder() lays, as Qt does, with one
+// difference: a web panel is one stop, whatever its page holds. A panel that Qt gives the focus
+// by Tab passes it on to its page's first link or field (by Shift+Tab, its last), and each of
+// those would be a stop of its own, in a strip where a page shows next to nothing of them (the
+// engine's own page for a site that cannot be reached has a link and a button). So a panel is
+// given the focus as a whole, and Tab inside it leaves it (see eventFilter()).
+bool Form1::focusNextPrevChild(bool next)
+{
+    QWidget *from = focusWidget();
+    if (!from)
+        return QWidget::focusNextPrevChild(next);
+    // The control of the window that holds a widget: the widget itself, or the panel it is in.
+    const auto controlOf = [this](QWidget *widget) -> QWidget * {
+        while (widget && widget->parentWidget() != this)
+            widget = widget->parentWidget();
+        return widget;
+    };
+    const auto takesTab = [this](QWidget *widget) {
+        return (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->isEnabled()
+            && widget->isVisibleTo(this);
+    };
+    QWidget *const leaving = controlOf(from);
+    for (QWidget *w = next ? from->nextInFocusChain() : from->previousInFocusChain(); w != from;
+         w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        QWidget *control = controlOf(w);
+        if (!control || control == leaving)
+            continue;
+        if (auto *panel = qobject_cast<QWebEngineView *>(control)) {
+            if (!takesTab(panel))
+                continue;
+            panel->setFocus(Qt::OtherFocusReason); // not Tab: the page keeps its own focus
+            return true;
+        }
+        if (!takesTab(w) || w->focusProxy())
+            continue;
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return false;
 }
 
 void Form1::connectHandlers()

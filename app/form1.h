@@ -133,6 +133,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void keepClientSize();
@@ -167,6 +168,7 @@ private:
     QTimer *rollerTimer(int position, BlueFinish finish) const;
 
     void connectWebPanels();
+    void watchPanelKeys();
     void navigate(QWebEngineView *view, const QString &path);
     void startPendingNavigations();
     void showPanelMenu(QWebEngineView *view, const QPoint &position);
