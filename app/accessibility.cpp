@@ -447,29 +447,31 @@ private:
     }
 };
 
-// Qt asks for each class of an object in turn, the most derived first.
+// Qt asks for each class of an object in turn, the most derived first, for every object that
+// assistive technology meets, the web engine's own among them: nothing is asked of an object
+// before its class is known to be one of the window's.
 QAccessibleInterface *windowInterfaces(const QString &className, QObject *object)
 {
-    auto *widget = qobject_cast<QWidget *>(object);
-    if (!widget)
-        return nullptr;
     if (className == QLatin1String("qelvora::Form1"))
-        return new WindowInterface(static_cast<Form1 *>(widget));
+        return new WindowInterface(static_cast<Form1 *>(object));
     if (className == QLatin1String("qelvora::LockedLineEdit"))
-        return new NumberBoxInterface(static_cast<QLineEdit *>(widget), true);
+        return new NumberBoxInterface(static_cast<LockedLineEdit *>(object), true);
     if (className == QLatin1String("qelvora::LogTextBox"))
-        return new LogInterface(static_cast<LogTextBox *>(widget));
-    const Form1 *window = windowOf(widget);
-    if (!window)
-        return nullptr;
+        return new LogInterface(static_cast<LogTextBox *>(object));
     if (className == QLatin1String("QLabel")) {
-        if (widget == window->Label4)
-            return new CounterInterface(static_cast<QLabel *>(widget));
-        if (widget == window->Label9 || widget == window->Label10)
-            return new HeadingInterface(static_cast<QLabel *>(widget));
+        auto *label = static_cast<QLabel *>(object);
+        const Form1 *window = windowOf(label);
+        if (window && label == window->Label4)
+            return new CounterInterface(label);
+        if (window && (label == window->Label9 || label == window->Label10))
+            return new HeadingInterface(label);
     }
-    if (className == QLatin1String("QLineEdit") && holds(window->referenceBoxes(), widget))
-        return new NumberBoxInterface(static_cast<QLineEdit *>(widget), false);
+    if (className == QLatin1String("QLineEdit")) {
+        auto *box = static_cast<QLineEdit *>(object);
+        const Form1 *window = windowOf(box);
+        if (window && holds(window->referenceBoxes(), box))
+            return new NumberBoxInterface(box, false);
+    }
     return nullptr;
 }
 
