@@ -6,6 +6,7 @@
 #include "text_boxes.h"
 
 #include <QCloseEvent>
+#include <QResizeEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -223,25 +224,6 @@ void Form1::keepClientSize()
         resize(kClientSize);
     else
         setFixedSize(kClientSize);
-}
-
-// A size that the compositor gives the window in the normal state (an edge of the frame dragged)
-// is given back. Only a new size is answered, never a change of state alone: the window asks for
-// its state and learns the state's size later, and a frame of the normal size sent while the
-// compositor still holds the window maximised would end it all the same. A state change takes
-// effect before the size that comes with it, so a maximised size is never taken for a normal one.
-void Form1::restoreNormalSizeLater()
-{
-    if (!m_sizeFollowsState)
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-                && size() != kClientSize)
-                resize(kClientSize);
-        },
-        Qt::QueuedConnection);
 }
 
 void Form1::createControls()
@@ -525,9 +507,17 @@ void Form1::paintEvent(QPaintEvent *event)
     }
 }
 
+// On Wayland, a size that the window is given in the normal state (an edge of its frame dragged)
+// is given back at once. Qt hands the window a new state before the size that comes with it, so
+// a maximised size is never taken for a normal one here. It is answered here and never later:
+// the window asks for a state and learns the state's size from the compositor afterwards, and a
+// frame of the normal size sent while the compositor still holds the window maximised would end
+// it all the same.
 void Form1::resizeEvent(QResizeEvent *event)
 {
-    restoreNormalSizeLater();
+    if (m_sizeFollowsState && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        && event->size() != kClientSize)
+        resize(kClientSize);
     QWidget::resizeEvent(event);
 }
 

@@ -137,7 +137,6 @@ protected:
 
 private:
     void keepClientSize();
-    void restoreNormalSizeLater();
     void createControls();
     void setUpTabOrder();
     void connectHandlers();
