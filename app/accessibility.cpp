@@ -81,9 +81,10 @@ Relations withHeading(Relations relations, QAccessible::Relation match, const QW
     QAccessibleInterface *heading = QAccessible::queryAccessibleInterface(headingOf(box));
     if (!heading)
         return relations;
-    const bool present = std::any_of(relations.cbegin(), relations.cend(), [heading](const auto &r) {
-        return r.first == heading && (r.second & QAccessible::Label);
-    });
+    const bool present =
+        std::any_of(relations.cbegin(), relations.cend(), [heading](const auto &relation) {
+            return relation.first == heading && (relation.second & QAccessible::Label);
+        });
     if (!present)
         relations.append({heading, QAccessible::Label});
     return relations;

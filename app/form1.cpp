@@ -6,7 +6,6 @@
 #include "text_boxes.h"
 
 #include <QCloseEvent>
-#include <QResizeEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,6 +13,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QQuickWindow>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWebEngineView>
@@ -212,11 +212,13 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
 Form1::~Form1() = default;
 
 // The client area is 514 x 609 and the layout does not adapt to any other size. Under X11 a
-// fixed-size window is all it takes: the window manager neither maximises nor resizes it. A Wayland compositor may maximise any window, from the title bar Qt draws there (which has
-// a maximise button whatever the window's flags) or on its own, and a maximised window must take
+// fixed-size window is all it takes: the window manager neither maximises nor resizes it. A
+// Wayland compositor may maximise any window, from the title bar Qt draws there (which has a
+// maximise button whatever the window's flags) or on its own, and a maximised window must take
 // exactly the size it is given: a window that keeps a fixed size is ended with a protocol error.
-// So on Wayland the window takes whatever size a maximised or full-screen state gives it, with its
-// layout unmoved at the top left, and goes back to its own size in the normal state.
+// So on Wayland the window takes whatever size a maximised or full-screen state gives it, with
+// its layout unmoved at the top left, and goes back to its own size in the normal state
+// (resizeEvent()).
 void Form1::keepClientSize()
 {
     m_sizeFollowsState = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));

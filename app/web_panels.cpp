@@ -158,8 +158,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             || WebBrowser2->isAncestorOf(static_cast<QWidget *>(watched)))) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-            focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+        const auto held = key->modifiers();
+        if (tab && !(held & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab && !(held & Qt::ShiftModifier));
             return true;
         }
     }

@@ -146,7 +146,8 @@ void TestAccessibility::counterReadsItsCountAndAnnouncesIt()
 void TestAccessibility::lockedBoxesRefuseAssistiveWrites_data()
 {
     QTest::addColumn<QString>("control");
-    for (const char *name : {"Text1", "Text2", "Text3", "Text5", "Text6", "Text7", "Text8", "Text4"})
+    for (const char *name :
+         {"Text1", "Text2", "Text3", "Text5", "Text6", "Text7", "Text8", "Text4"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
