@@ -2,16 +2,24 @@
 // load handler, the timer switch, the message box and window-level events.
 #include "form1.h"
 
+#include "accessibility.h"
 #include "text_boxes.h"
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QWebEngineView>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace qelvora {
 
@@ -25,6 +33,7 @@ void place(QWidget *widget, int left, int top, int width, int height)
 
 constexpr int kClientWidth = 7710;
 constexpr int kClientHeight = 9135;
+constexpr QSize kClientSize(kClientWidth / 15, kClientHeight / 15);
 constexpr int kLine2Top = 600;
 constexpr int kLine1Top = 2280;
 constexpr int kLineRight = 7680;
@@ -84,6 +93,68 @@ protected:
     }
 };
 
+// A button that is disabled while it has the focus, as a draw or a run disables the button whose
+// key started it, hands the focus on to the next control. Once enabled again it takes the focus
+// back, unless the user has moved the focus in the meantime: Return, draw, Return runs two
+// draws. The window may have lost its activation to a message box when the button is disabled;
+// the focus it means is the window's own (focusWidget()), kept while another window is active.
+class TakesBackItsFocus final : public QObject {
+public:
+    explicit TakesBackItsFocus(QPushButton *button)
+        : QObject(button)
+        , m_button(button)
+    {
+        button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+            m_hasFocus = true;
+            break;
+        case QEvent::FocusOut: {
+            // Another window taking the activation leaves the button the window's focus, and
+            // being disabled is what is waited for below.
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (m_button->isEnabled() && reason != Qt::ActiveWindowFocusReason
+                && reason != Qt::PopupFocusReason)
+                m_hasFocus = false;
+            break;
+        }
+        case QEvent::EnabledChange:
+            if (!m_button->isEnabled()) {
+                m_waiting = std::exchange(m_hasFocus, false);
+                m_handedTo = m_button->window()->focusWidget();
+            } else if (std::exchange(m_waiting, false)
+                       && m_button->window()->focusWidget() == m_handedTo) {
+                m_button->setFocus(Qt::OtherFocusReason);
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QPushButton *m_button;
+    bool m_hasFocus = false;
+    bool m_waiting = false;
+    QPointer<QWidget> m_handedTo;
+};
+
+// The window's colours: Qt's own light palette, whatever scheme the desktop hands over. The pure
+// red and pure blue texts of the layout were chosen for light system colours, and on a dark
+// scheme's backgrounds the blue ones cannot be read. (Fusion is built into Qt and its standard
+// palette is Qt's default, the one a desktop that hands over no colours gets.)
+QPalette lightPalette()
+{
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    return fusion ? fusion->standardPalette() : QPalette(QColor(239, 239, 239));
+}
+
 void setTextColor(QWidget *widget, const QColor &color)
 {
     QPalette palette = widget->palette();
@@ -102,17 +173,37 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     setWindowTitle(QStringLiteral("Qelvora—双色球摇奖测试工具"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/qelvora-32.png")));
     setFont(songFont(9));
-    setFixedSize(kClientWidth / 15, kClientHeight / 15);
+    setPalette(lightPalette());
+    keepClientSize();
     setMouseTracking(true);
 
+    installAccessibleInterfaces();
     createControls();
     connectHandlers();
     Form_Load();
     setUpTabOrder();
     Text1->setFocus();
+    adoptAccessibleInterfaces(this);
 }
 
 Form1::~Form1() = default;
+
+// The client area is 514 x 609 and the layout does not adapt to any other size. Under X11 a
+// fixed-size window is all it takes: the window manager neither maximises nor resizes it. A
+// Wayland compositor may maximise any window, from the title bar Qt draws there (which has a
+// maximise button whatever the window's flags) or on its own, and a maximised window must take
+// exactly the size it is given: a window that keeps a fixed size is ended with a protocol error.
+// So on Wayland the window takes whatever size a maximised or full-screen state gives it, with
+// its layout unmoved at the top left, and goes back to its own size in the normal state
+// (resizeEvent()).
+void Form1::keepClientSize()
+{
+    m_sizeFollowsState = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (m_sizeFollowsState)
+        resize(kClientSize);
+    else
+        setFixedSize(kClientSize);
+}
 
 void Form1::createControls()
 {
@@ -151,6 +242,7 @@ void Form1::createControls()
         b->setFont(songFont(9));
         b->setAutoDefault(false);
         b->installEventFilter(enterPressesButton);
+        new TakesBackItsFocus(b);
         return b;
     };
 
@@ -203,7 +295,10 @@ void Form1::createControls()
     place(WebBrowser2, 600, 8160, 6495, 615);
     WebBrowser2->hide();
 
-    // Names for screen readers and accessibility-driven tools; nothing visible changes.
+    // Names for screen readers and accessibility-driven tools; nothing visible changes. The
+    // counter reads as "第 n 次" and says what it counts in its description; the labels that only
+    // decorate (Label1, the brackets around the count, the plus signs) are not shown to assistive
+    // technology at all (accessibility.cpp).
     const auto balls = ballBoxes();
     const auto references = referenceBoxes();
     for (int i = 0; i < 6; ++i) {
@@ -215,12 +310,9 @@ void Form1::createControls()
     Text4->setAccessibleName(QStringLiteral("开奖记录"));
     for (QPushButton *b : {Command1, Command2, Command3})
         b->setAccessibleName(b->text());
-    for (QLabel *l : {Label2, Label3, Label6, Label9, Label10})
+    for (QLabel *l : {Label6, Label9, Label10})
         l->setAccessibleName(l->text());
-    Label7->setAccessibleName(QStringLiteral("本期加号"));
-    Label8->setAccessibleName(QStringLiteral("上期加号"));
-    Label4->setAccessibleName(QStringLiteral("摇奖次数"));
-    Label1->setAccessibleName(QStringLiteral("空白标签"));
+    Label4->setAccessibleDescription(QStringLiteral("摇奖次数"));
     Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
     WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
     WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));
@@ -256,6 +348,47 @@ void Form1::setUpTabOrder()
                                     Text15};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+// Tab and Shift+Tab walk the focus chain that setUpTabOrder() lays, as Qt does, with one
+// difference: a web panel is one stop, whatever its page holds. A panel that Qt gives the focus
+// by Tab passes it on to its page's first link or field (by Shift+Tab, its last), and each of
+// those would be a stop of its own, in a strip where a page shows next to nothing of them (the
+// engine's own page for a site that cannot be reached has a link and a button). So a panel is
+// given the focus as a whole, and Tab inside it leaves it (see eventFilter()).
+bool Form1::focusNextPrevChild(bool next)
+{
+    QWidget *from = focusWidget();
+    if (!from)
+        return QWidget::focusNextPrevChild(next);
+    // The control of the window that holds a widget: the widget itself, or the panel it is in.
+    const auto controlOf = [this](QWidget *widget) -> QWidget * {
+        while (widget && widget->parentWidget() != this)
+            widget = widget->parentWidget();
+        return widget;
+    };
+    const auto takesTab = [this](QWidget *widget) {
+        return (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->isEnabled()
+            && widget->isVisibleTo(this);
+    };
+    QWidget *const leaving = controlOf(from);
+    for (QWidget *w = next ? from->nextInFocusChain() : from->previousInFocusChain(); w != from;
+         w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        QWidget *control = controlOf(w);
+        if (!control || control == leaving)
+            continue;
+        if (auto *panel = qobject_cast<QWebEngineView *>(control)) {
+            if (!takesTab(panel))
+                continue;
+            panel->setFocus(Qt::OtherFocusReason); // not Tab: the page keeps its own focus
+            return true;
+        }
+        if (!takesTab(w) || w->focusProxy())
+            continue;
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return false;
 }
 
 void Form1::connectHandlers()
@@ -328,6 +461,9 @@ bool Form1::showMessage(const QString &text, const QString &title)
 {
     QPointer<Form1> self(this);
     m_openMessage = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    // A message is a window of its own and would take the desktop's colours; it keeps the look of
+    // the window it speaks for.
+    m_openMessage->setPalette(palette());
     m_openMessage->exec();
     if (!self)
         return false;
@@ -348,6 +484,20 @@ void Form1::paintEvent(QPaintEvent *event)
         m_painted = true;
         QMetaObject::invokeMethod(this, &Form1::startPendingNavigations, Qt::QueuedConnection);
     }
+}
+
+// On Wayland, a size that the window is given in the normal state (an edge of its frame dragged)
+// is given back at once. Qt hands the window a new state before the size that comes with it, so
+// a maximised size is never taken for a normal one here. It is answered here and never later:
+// the window asks for a state and learns the state's size from the compositor afterwards, and a
+// frame of the normal size sent while the compositor still holds the window maximised would end
+// it all the same.
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    if (m_sizeFollowsState && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        && event->size() != kClientSize)
+        resize(kClientSize);
+    QWidget::resizeEvent(event);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent *event)

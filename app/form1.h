@@ -84,6 +84,10 @@ public:
     // Every timer, in the order the load handler sets them up.
     std::array<QTimer *, 16> allTimers() const;
 
+    // The seven ball boxes and the seven reference boxes, each in position order (7 is blue).
+    std::array<LockedLineEdit *, 7> ballBoxes() const;
+    std::array<QLineEdit *, 7> referenceBoxes() const;
+
 public slots:
     // Stop stages 1..7.
     void Timer4_Timer();
@@ -117,11 +121,14 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    void keepClientSize();
     void createControls();
     void setUpTabOrder();
     void connectHandlers();
@@ -149,11 +156,10 @@ private:
 
     // Position tables: index 0..6 for positions 1..7 (7 is blue).
     std::array<QTimer *, 7> stageTimers() const;
-    std::array<LockedLineEdit *, 7> ballBoxes() const;
-    std::array<QLineEdit *, 7> referenceBoxes() const;
     QTimer *rollerTimer(int position, BlueFinish finish) const;
 
     void connectWebPanels();
+    void watchPanelKeys();
     void navigate(QWebEngineView *view, const QString &path);
     void startPendingNavigations();
     void showPanelMenu(QWebEngineView *view, const QPoint &position);
@@ -166,6 +172,7 @@ private:
     };
     QList<PendingNavigation> m_pendingNavigations;
     bool m_painted = false;
+    bool m_sizeFollowsState = false; // on Wayland, see keepClientSize()
     QPointer<QMessageBox> m_openMessage;
     bool m_matchMessageOpen = false;
 };

@@ -4,6 +4,7 @@
 #include "chinese_texts.h"
 #include "form1.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWebEnginePage>
@@ -127,12 +128,42 @@ void Form1::Form_MouseMove()
     setLabelColor(Label5, kLinkNormal);
 }
 
+// The widgets inside a panel, the one that takes its focus among them, come and go with its
+// engine; each is watched for Tab.
+void Form1::watchPanelKeys()
+{
+    for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
+        for (QWidget *inner : view->findChildren<QWidget *>())
+            inner->installEventFilter(this); // once, however often this runs
+    }
+}
+
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label5 && event->type() == QEvent::MouseMove)
         Label5_MouseMove();
-    if ((watched == WebBrowser1 || watched == WebBrowser2) && event->type() == QEvent::ChildAdded)
-        QMetaObject::invokeMethod(this, &Form1::setUpTabOrder, Qt::QueuedConnection);
+    if ((watched == WebBrowser1 || watched == WebBrowser2) && event->type() == QEvent::ChildAdded) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setUpTabOrder();
+                watchPanelKeys();
+            },
+            Qt::QueuedConnection);
+    }
+    // Tab in a panel goes to the next control of the window, not to the page's next link or
+    // field: a panel is one stop (focusNextPrevChild()). Ctrl+Tab and the like stay the page's.
+    if (event->type() == QEvent::KeyPress && watched != WebBrowser1 && watched != WebBrowser2
+        && (WebBrowser1->isAncestorOf(static_cast<QWidget *>(watched))
+            || WebBrowser2->isAncestorOf(static_cast<QWidget *>(watched)))) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        const auto held = key->modifiers();
+        if (tab && !(held & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab && !(held & Qt::ShiftModifier));
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

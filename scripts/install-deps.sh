@@ -11,6 +11,8 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libgl-dev
+  # Native Wayland: without it Qt falls back to X11 through Xwayland.
+  qt6-wayland
   # Qt's own Chinese texts (the message boxes' buttons), which the program loads at start.
   qt6-translations-l10n
   # The Song-style face that stands in for "宋体".
@@ -23,6 +25,12 @@ test_packages=(
   locales
   # Validators of the desktop entry and the AppStream metainfo.
   desktop-file-utils appstream
+  # The window as a native Wayland client of a headless weston (tst_wayland_window).
+  weston
+  # A dark colour scheme handed over by qt6ct as the Qt platform theme (tst_colour_schemes).
+  qt6ct
+  # A session bus and an accessibility bus, as with a screen reader (tst_accessibility).
+  dbus at-spi2-core
 )
 release_packages=(
   # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and

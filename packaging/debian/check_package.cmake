@@ -42,6 +42,11 @@ foreach(dep fonts-noto-cjk qt6-translations-l10n libqt6widgets6 libqt6webenginew
   endif()
 endforeach()
 
+string(REGEX MATCH "\nRecommends: [^\n]*" recommends "${fields}")
+if(NOT recommends MATCHES "[ ,]qt6-wayland([ ,\n]|$)")
+  string(APPEND failures "not recommended: qt6-wayland\n")
+endif()
+
 run(dpkg-deb --contents "${debs}")
 set(id com.qelvora.DoubleColorBallDraw)
 foreach(path usr/bin/qelvora usr/share/applications/${id}.desktop

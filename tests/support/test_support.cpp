@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 
 #include <optional>
+#include <utility>
 
 namespace qelvora::test {
 
@@ -130,27 +131,6 @@ QVariant evaluate(QWebEngineView *view, const QString &script)
     return answer->value();
 }
 
-namespace {
-
-bool isPanel(const QString &stop)
-{
-    return stop == QLatin1String("WebBrowser1") || stop == QLatin1String("WebBrowser2");
-}
-
-// Whether the page in the named panel has an element that Tab can reach. On such a page the
-// focus rests on the page itself only while it passes from one element, or from the page, to the
-// next stop.
-bool hasTabbableElement(const Form1 &window, const QString &panel)
-{
-    QWebEngineView *view =
-        panel == QLatin1String("WebBrowser1") ? window.WebBrowser1 : window.WebBrowser2;
-    return evaluate(view, QStringLiteral("!!document.querySelector('a[href], input, button, "
-                                         "select, textarea, [tabindex]')"))
-        .toBool();
-}
-
-} // namespace
-
 QString focusStop(const Form1 &window)
 {
     const std::pair<const char *, QWidget *> controls[] = {
@@ -173,12 +153,14 @@ QString focusStop(const Form1 &window)
             continue;
         QString stop = QString::fromLatin1(name);
         if (auto *panel = qobject_cast<QWebEngineView *>(widget)) {
-            const QString id =
-                evaluate(panel, QStringLiteral("document.activeElement ? document.activeElement.id "
-                                               ": ''"))
+            const QString element =
+                evaluate(panel, QStringLiteral(
+                                    "(function () { var e = document.activeElement; "
+                                    "if (!e || e === document.body || e === document.documentElement)"
+                                    " return ''; return e.id || e.tagName.toLowerCase(); })()"))
                     .toString();
-            if (!id.isEmpty())
-                stop += u'#' + id;
+            if (!element.isEmpty())
+                stop += u'#' + element;
         }
         return stop;
     }
@@ -202,10 +184,22 @@ QStringList tabThrough(const Form1 &window, int presses, bool backwards)
         const bool moved = QTest::qWaitFor(
             [&] {
                 stop = focusStop(window);
-                return stop != before && !(isPanel(stop) && hasTabbableElement(window, stop));
+                return stop != before;
             },
             5000);
-        stops << (moved ? stop : stop + QStringLiteral(" (stayed)"));
+        // A page moves its own focus some time after the panel took it: the stop counts once it
+        // reads the same twice in a row.
+        if (!moved) {
+            stops << stop + QStringLiteral(" (stayed)");
+            continue;
+        }
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                const QString again = focusStop(window);
+                return std::exchange(stop, again) == again;
+            },
+            5000);
+        stops << (settled ? stop : stop + QStringLiteral(" (unsettled)"));
     }
     return stops;
 }

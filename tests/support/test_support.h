@@ -109,14 +109,15 @@ void startRun(Form1 &window, const QStringList &reference);
 QVariant evaluate(QWebEngineView *view, const QString &script);
 
 // Where the keyboard focus is, by control name ("Text4", "Command1", ...; "none" outside the
-// window's controls). Inside a web panel, its inner widget counts as the panel, and the id of the
-// page element that has the focus follows after '#' ("WebBrowser1#box").
+// window's controls). Inside a web panel, its inner widget counts as the panel, and the page
+// element that has the focus, if any, follows after '#', by its id or else its tag name
+// ("WebBrowser1#box", "WebBrowser1#button").
 QString focusStop(const Form1 &window);
 
 // Presses Tab (Shift+Tab with backwards) presses times, each as a key press that reaches the
 // widget holding the focus, as the keyboard's would, and returns the stop after each press. A
-// web panel hands its keys to its page first, so the focus moves some time after the press: each
-// press waits up to five seconds for the stop to change.
+// page in a web panel may move its own focus some time after the press: each press waits up to
+// five seconds for the stop to change and then for it to settle.
 QStringList tabThrough(const Form1 &window, int presses, bool backwards = false);
 
 } // namespace qelvora::test

@@ -1,0 +1,324 @@
+// The window as a screen reader meets it, through Qt's accessibility interfaces (the same roles,
+// names, states, relations and text that Qt hands to AT-SPI): a frame; the draw counter read
+// with its count and announced when it advances; locked boxes that refuse every write from
+// assistive technology while the reference boxes take them; decorative labels left out; boxes
+// related to the heading of their row. CTest runs the program with an accessibility bus of its own
+// (accessibility_session.sh), so that accessibility is active from before the window is made, as
+// it is when a screen reader is running when the program starts.
+#include "app/form1.h"
+#include "app/text_boxes.h"
+#include "support/test_support.h"
+
+#include <QAccessible>
+#include <QTest>
+
+#include <memory>
+
+using namespace qelvora;
+
+namespace {
+
+// What the window told assistive technology: each event's type, its object, and the object's
+// accessible name when the event went out.
+struct Announcement {
+    QAccessible::Event type;
+    QObject *object;
+    QString name;
+};
+QList<Announcement> g_announcements;
+
+void recordAnnouncement(QAccessibleEvent *event)
+{
+    QAccessibleInterface *iface = event->accessibleInterface();
+    g_announcements.append(
+        {event->type(), event->object(), iface ? iface->text(QAccessible::Name) : QString()});
+}
+
+QAccessibleInterface *accessible(QObject *object)
+{
+    return QAccessible::queryAccessibleInterface(object);
+}
+
+QObjectList exposedChildren(QAccessibleInterface *iface)
+{
+    QObjectList children;
+    for (int i = 0; i < iface->childCount(); ++i)
+        children << (iface->child(i) ? iface->child(i)->object() : nullptr);
+    return children;
+}
+
+QObjectList related(QAccessibleInterface *iface, QAccessible::Relation relation)
+{
+    QObjectList objects;
+    for (const auto &[other, kind] : iface->relations(relation)) {
+        if (kind & relation)
+            objects << other->object();
+    }
+    return objects;
+}
+
+} // namespace
+
+class TestAccessibility : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void windowIsAFrame();
+    void counterReadsItsCountAndAnnouncesIt();
+    void lockedBoxesRefuseAssistiveWrites_data();
+    void lockedBoxesRefuseAssistiveWrites();
+    void referenceBoxesTakeAssistiveWrites();
+    void decorativeLabelsAreLeftOut();
+    void boxesAreLabelledByTheirHeading_data();
+    void boxesAreLabelledByTheirHeading();
+
+private:
+    std::unique_ptr<Form1> m_window;
+    test::ScriptedRandom *m_random = nullptr;
+};
+
+void TestAccessibility::initTestCase()
+{
+    // Qt tells assistive technology about changes only while it serves an accessibility bus;
+    // the events then come to this test instead of going out on the bus.
+    QAccessible::installUpdateHandler(recordAnnouncement);
+    QTRY_VERIFY2_WITH_TIMEOUT(QAccessible::isActive(),
+                              "Qt serves no accessibility bus; run under CTest, which starts one "
+                              "(accessibility_session.sh)",
+                              10000);
+}
+
+void TestAccessibility::init()
+{
+    g_announcements.clear();
+    m_window = test::makeScriptedWindow(m_random);
+    test::shortenTimers(*m_window);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestAccessibility::cleanup()
+{
+    m_window.reset();
+}
+
+// AT-SPI calls the role Window a frame, the role a top-level window needs.
+void TestAccessibility::windowIsAFrame()
+{
+    QAccessibleInterface *window = accessible(m_window.get());
+    QVERIFY(window);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Qelvora\u2014双色球摇奖测试工具"));
+    QVERIFY(exposedChildren(window).contains(m_window->Command1));
+    QCOMPARE(accessible(m_window->Command1)->parent()->object(), m_window.get());
+}
+
+// The counter is one object that reads as the window shows it, without the brackets, and tells
+// assistive technology once per draw that it changed, already with the new count.
+void TestAccessibility::counterReadsItsCountAndAnnouncesIt()
+{
+    Form1 &window = *m_window;
+    QAccessibleInterface *counter = accessible(window.Label4);
+    QVERIFY(counter);
+    QCOMPARE(counter->role(), QAccessible::StaticText);
+    QCOMPARE(counter->text(QAccessible::Name), QStringLiteral("第 0 次"));
+    QCOMPARE(counter->text(QAccessible::Description), QStringLiteral("摇奖次数"));
+
+    g_announcements.clear();
+    m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    window.Command1_Click();
+    QTRY_VERIFY(!window.drawRunning());
+    m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
+    window.Command1_Click();
+    QTRY_VERIFY(!window.drawRunning());
+
+    QStringList announced;
+    for (const Announcement &a : std::as_const(g_announcements)) {
+        if (a.object == window.Label4 && a.type == QAccessible::NameChanged)
+            announced << a.name;
+    }
+    QCOMPARE(announced, QStringList({"第 1 次", "第 2 次"}));
+    QCOMPARE(counter->text(QAccessible::Name), QStringLiteral("第 2 次"));
+}
+
+void TestAccessibility::lockedBoxesRefuseAssistiveWrites_data()
+{
+    QTest::addColumn<QString>("control");
+    for (const char *name :
+         {"Text1", "Text2", "Text3", "Text5", "Text6", "Text7", "Text8", "Text4"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// Locked means that nobody can change the text, assistive technology included: every way of
+// writing that Qt's interfaces offer is tried, and the text is still there to be read.
+void TestAccessibility::lockedBoxesRefuseAssistiveWrites()
+{
+    QFETCH(QString, control);
+    Form1 &window = *m_window;
+    QWidget *box = nullptr;
+    QString text = QStringLiteral("02");
+    if (control == QLatin1String("Text4")) {
+        box = window.Text4;
+        text = QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09");
+        window.Text4->setText(text);
+    } else {
+        const std::pair<const char *, LockedLineEdit *> balls[] = {
+            {"Text1", window.Text1}, {"Text2", window.Text2}, {"Text3", window.Text3},
+            {"Text5", window.Text5}, {"Text6", window.Text6}, {"Text7", window.Text7},
+            {"Text8", window.Text8}};
+        for (const auto &[name, ball] : balls) {
+            if (control == QLatin1String(name)) {
+                box = ball;
+                ball->setText(text);
+            }
+        }
+    }
+    QVERIFY(box);
+    const auto shown = [&] {
+        return box == window.Text4 ? window.Text4->text() : static_cast<QLineEdit *>(box)->text();
+    };
+
+    QAccessibleInterface *iface = accessible(box);
+    QVERIFY(iface);
+    iface->setText(QAccessible::Value, QStringLiteral("99"));
+    iface->setText(QAccessible::Name, QStringLiteral("99"));
+    if (QAccessibleEditableTextInterface *editable = iface->editableTextInterface()) {
+        editable->replaceText(0, 2, QStringLiteral("99"));
+        editable->insertText(0, QStringLiteral("9"));
+        editable->deleteText(0, 1);
+    }
+    QCOMPARE(shown(), text);
+    QVERIFY(!iface->editableTextInterface());
+
+    const QAccessible::State state = iface->state();
+    QVERIFY(state.readOnly);
+    QVERIFY(!state.editable);
+    QVERIFY(state.focusable);
+    QCOMPARE(iface->role(), QAccessible::EditableText);
+
+    // Still readable, selectable and with a caret, as for the keyboard.
+    QCOMPARE(iface->text(QAccessible::Value), text);
+    QAccessibleTextInterface *reading = iface->textInterface();
+    QVERIFY(reading);
+    QCOMPARE(reading->characterCount(), int(text.size()));
+    QCOMPARE(reading->text(0, 2), text.left(2));
+    reading->setSelection(0, 0, 2);
+    QCOMPARE(reading->selectionCount(), 1);
+    int start = -1;
+    int end = -1;
+    reading->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(0, 2));
+    reading->setCursorPosition(1);
+    QCOMPARE(reading->cursorPosition(), 1);
+    QCOMPARE(reading->selectionCount(), 0);
+    // The first character lies inside the box, and the box finds it there again.
+    const QRect first = reading->characterRect(0);
+    QVERIFY2(iface->rect().contains(first.center()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+        .arg(first.x()).arg(first.y()).arg(first.width()).arg(first.height())));
+    QCOMPARE(reading->offsetAtPoint(first.center()), 0);
+    QCOMPARE(shown(), text);
+}
+
+// The reference boxes are for typing: assistive technology may write them too, and their length
+// limit holds for it.
+void TestAccessibility::referenceBoxesTakeAssistiveWrites()
+{
+    Form1 &window = *m_window;
+    QAccessibleInterface *iface = accessible(window.Text9);
+    QVERIFY(iface);
+    QVERIFY(iface->state().editable);
+    QVERIFY(!iface->state().readOnly);
+    QAccessibleEditableTextInterface *editable = iface->editableTextInterface();
+    QVERIFY(editable);
+    editable->insertText(0, QStringLiteral("123"));
+    QCOMPARE(window.Text9->text(), QStringLiteral("12"));
+    editable->replaceText(0, 1, QStringLiteral("3"));
+    QCOMPARE(window.Text9->text(), QStringLiteral("32"));
+    editable->deleteText(1, 2);
+    QCOMPARE(window.Text9->text(), QStringLiteral("3"));
+    iface->setText(QAccessible::Value, QStringLiteral("07"));
+    QCOMPARE(window.Text9->text(), QStringLiteral("07"));
+    QCOMPARE(iface->textInterface()->text(0, 2), QStringLiteral("07"));
+}
+
+// The empty label, the brackets around the count and the plus signs only decorate: a reader
+// would speak them as objects of their own. Everything else is there, once.
+void TestAccessibility::decorativeLabelsAreLeftOut()
+{
+    Form1 &window = *m_window;
+    QAccessibleInterface *frame = accessible(&window);
+    const QObjectList children = exposedChildren(frame);
+    const std::pair<const char *, QLabel *> decorations[] = {
+        {"Label1", window.Label1}, {"Label2", window.Label2}, {"Label3", window.Label3},
+        {"Label7", window.Label7}, {"Label8", window.Label8}};
+    for (const auto &[name, decoration] : decorations)
+        QVERIFY2(!children.contains(decoration), name);
+    const QList<QWidget *> controls = {
+        window.Text1,  window.Text2,  window.Text3,  window.Text4,  window.Text5,
+        window.Text6,  window.Text7,  window.Text8,  window.Text9,  window.Text10,
+        window.Text11, window.Text12, window.Text13, window.Text14, window.Text15,
+        window.Command1, window.Command2, window.Command3, window.Label4, window.Label5,
+        window.Label6, window.Label9, window.Label10, window.WebBrowser1, window.WebBrowser2};
+    for (QWidget *control : controls) {
+        QCOMPARE(children.count(control), 1);
+        QCOMPARE(frame->indexOfChild(accessible(control)), int(children.indexOf(control)));
+    }
+    QCOMPARE(children.size(), controls.size());
+    // Names a reader can tell apart.
+    QSet<QString> names;
+    for (QObject *child : children)
+        names.insert(accessible(child)->text(QAccessible::Name));
+    QVERIFY(!names.contains(QString()));
+    QCOMPARE(names.size(), children.size());
+
+    // Pointing at the brackets finds the counter they belong to.
+    const QPoint prefix = window.Label2->mapToGlobal(window.Label2->rect().center());
+    QAccessibleInterface *pointed = frame->childAt(prefix.x(), prefix.y());
+    QVERIFY(pointed);
+    QCOMPARE(pointed->object(), window.Label4);
+}
+
+void TestAccessibility::boxesAreLabelledByTheirHeading_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("heading");
+    for (const char *name : {"Text1", "Text2", "Text3", "Text5", "Text6", "Text7", "Text8"})
+        QTest::newRow(name) << QString::fromLatin1(name) << QStringLiteral("本期开奖结果：");
+    for (const char *name : {"Text9", "Text10", "Text11", "Text12", "Text13", "Text14", "Text15"})
+        QTest::newRow(name) << QString::fromLatin1(name) << QStringLiteral("上期开奖结果：");
+}
+
+// Each number box is labelled by the heading of its row, and the heading says which boxes it
+// labels; the box keeps its own name.
+void TestAccessibility::boxesAreLabelledByTheirHeading()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, heading);
+    Form1 &window = *m_window;
+    const std::pair<const char *, QLineEdit *> boxes[] = {
+        {"Text1", window.Text1},   {"Text2", window.Text2},   {"Text3", window.Text3},
+        {"Text5", window.Text5},   {"Text6", window.Text6},   {"Text7", window.Text7},
+        {"Text8", window.Text8},   {"Text9", window.Text9},   {"Text10", window.Text10},
+        {"Text11", window.Text11}, {"Text12", window.Text12}, {"Text13", window.Text13},
+        {"Text14", window.Text14}, {"Text15", window.Text15}};
+    QLineEdit *box = nullptr;
+    for (const auto &[name, candidate] : boxes) {
+        if (control == QLatin1String(name))
+            box = candidate;
+    }
+    QVERIFY(box);
+    QLabel *headingLabel = heading.startsWith(u'本') ? window.Label10 : window.Label9;
+    QCOMPARE(headingLabel->text(), heading);
+
+    const QObjectList labels = related(accessible(box), QAccessible::Label);
+    QCOMPARE(labels, QObjectList({headingLabel}));
+    QVERIFY(related(accessible(headingLabel), QAccessible::Labelled).contains(box));
+    QCOMPARE(accessible(headingLabel)->text(QAccessible::Name), heading);
+    QVERIFY(!accessible(box)->text(QAccessible::Name).isEmpty());
+    QVERIFY(accessible(box)->text(QAccessible::Name) != heading);
+}
+
+QELVORA_TEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"

@@ -1,0 +1,106 @@
+// The window as a native Wayland client: a maximised or full-screen state asked of the compositor
+// leaves the window alive with its log, and every control where it was; back in the normal state
+// the client area is 514 x 609 again. CTest runs this program under a headless weston of its own
+// (wayland_session.sh), whose screen is lower than the window: the maximised window is smaller
+// than the window's own size there.
+#include "app/form1.h"
+#include "app/text_boxes.h"
+#include "support/test_support.h"
+
+#include <QGuiApplication>
+#include <QTest>
+
+using namespace qelvora;
+
+namespace {
+
+// Every control's place, in the window's order of children.
+QList<QRect> controlPlaces(const Form1 &window)
+{
+    QList<QRect> places;
+    for (const QWidget *child : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        places << child->geometry();
+    return places;
+}
+
+} // namespace
+
+class TestWaylandWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void otherStatesKeepTheWindowAndItsLayout_data();
+    void otherStatesKeepTheWindowAndItsLayout();
+    void normalStateKeepsTheClientSize();
+};
+
+void TestWaylandWindow::initTestCase()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("wayland"));
+}
+
+void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout_data()
+{
+    QTest::addColumn<Qt::WindowState>("state");
+    QTest::newRow("maximised") << Qt::WindowMaximized;
+    QTest::newRow("full screen") << Qt::WindowFullScreen;
+}
+
+// The request goes from the window to the compositor, which answers with the state and the size
+// that goes with it, as it does for a click on the title bar's button.
+void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout()
+{
+    QFETCH(Qt::WindowState, state);
+    test::ScriptedRandom *random = nullptr;
+    const auto owned = test::makeScriptedWindow(random);
+    Form1 &window = *owned;
+    test::shortenTimers(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(514, 609));
+
+    random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    window.Command1_Click();
+    QTRY_VERIFY(!window.drawRunning());
+    const QString log = window.Text4->text();
+    QVERIFY(log.startsWith(QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09")));
+    const QList<QRect> places = controlPlaces(window);
+
+    window.setWindowState(state);
+    QTRY_VERIFY(window.windowState() & state);
+    QTRY_VERIFY(window.size() != QSize(514, 609));
+    // One more round trip to the compositor, which checks each new frame against the state it
+    // gave.
+    window.repaint();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(controlPlaces(window), places);
+    QCOMPARE(window.Text4->text(), log);
+    QCOMPARE(window.Label4->text(), QStringLiteral("1"));
+
+    window.setWindowState(Qt::WindowNoState);
+    QTRY_COMPARE(window.windowState(), Qt::WindowNoState);
+    QTRY_COMPARE(window.size(), QSize(514, 609));
+    QCOMPARE(controlPlaces(window), places);
+
+    // The window still draws.
+    random->queueDraw({33, 1, 2, 4, 5, 6}, 16);
+    window.Command1_Click();
+    QTRY_VERIFY(!window.drawRunning());
+    QCOMPARE(test::ballTexts(window), QStringList({"33", "01", "02", "04", "05", "06", "16"}));
+}
+
+// A size asked for in the normal state, as an edge dragged on the title bar's frame asks for
+// one, does not stick.
+void TestWaylandWindow::normalStateKeepsTheClientSize()
+{
+    Form1 window(nullptr, test::kNowhere);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QList<QRect> places = controlPlaces(window);
+    window.resize(700, 400);
+    QTRY_COMPARE(window.size(), QSize(514, 609));
+    QCOMPARE(controlPlaces(window), places);
+}
+
+QELVORA_TEST_MAIN(TestWaylandWindow)
+#include "tst_wayland_window.moc"
