@@ -12,8 +12,10 @@ packages=(
   locales
   desktop-file-utils appstream
   # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and
-  # scripts/check-package.sh installs it into a fresh root and drives the window there.
-  dpkg-dev lintian debootstrap xclip
+  # scripts/check-debian.sh builds it in a fresh Debian root, installs it into another one and
+  # drives the window there (git clones the tree into the root, ip brings up the loopback of
+  # the private networks the tests and the draw run in).
+  dpkg-dev lintian debootstrap xclip git iproute2
   # The Windows resource script is compiled with mingw-w64's windres, through cpp, against
   # mingw-w64's headers.
   binutils-mingw-w64-x86-64 cpp mingw-w64-common

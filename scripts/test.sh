@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs the whole test suite under a virtual X server.
 # With CI=true the build treats warnings as errors, and the suite then runs a second time built
 # with AddressSanitizer and UndefinedBehaviorSanitizer (QELVORA_SANITIZE=1 asks for that second
-# run outside CI too).
+# run outside CI too); last, the committed tree is checked on a fresh Debian 13 root
+# (scripts/check-debian.sh trixie).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,3 +26,9 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
   xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" ctest --preset "$preset" "$@"
 done
+
+# On CI, what lands must also keep working on today's Debian stable release: the test command
+# and the package in fresh Debian 13 roots. This machine's own release is what ran above.
+if [ "${CI:-}" = "true" ]; then
+  scripts/check-debian.sh trixie
+fi
