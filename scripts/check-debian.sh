@@ -7,16 +7,18 @@
 #   3. build the Debian package there (cmake --workflow --preset package);
 #   4. debootstrap a second fresh root of the same release, apt-get install ./qelvora_*.deb into
 #      it, and run one manual draw through the real button as a normal user with the web
-#      engine's sandbox on; the log entry must appear and the program must print nothing.
-# Prints one line per step with its duration; each step's output is kept in build/check-debian-SUITE/
-# and the end of a failing step's log is printed. The roots live under /var/tmp and are removed
-# at the end, whatever happens.
+#      engine's sandbox on; the log entry must appear, the engine's processes must be sandboxed
+#      and the program must print nothing (but the engine's own line noted at draw_once).
+# Prints one line per step with its duration; each step's output is kept in
+# build/check-debian-SUITE/ and the end of a failing step's log is printed. The roots live under
+# /var/tmp and are removed at the end, whatever happens.
 #
 # Usage: scripts/check-debian.sh bookworm|trixie
 # Needs root (debootstrap, chroot, mounts) and network access to Debian's archive; debootstrap's
-# and apt's defaults reach it, no mirror is named here. Downloaded packages are kept between runs
-# in /var/cache/qelvora-check/SUITE/archives (QELVORA_CHECK_CACHE replaces /var/cache/qelvora-check),
-# which makes a second run much faster; the folder can be deleted at any time.
+# and apt's defaults reach it, no mirror is named here. Downloaded packages are kept between
+# runs in /var/cache/qelvora-check/SUITE/archives (QELVORA_CHECK_CACHE replaces
+# /var/cache/qelvora-check), which makes a second run much faster; the folder can be deleted at
+# any time.
 set -euo pipefail
 
 suite=${1:-}
@@ -305,7 +307,7 @@ draw_once() {
     failed=1
   fi
   [ "$failed" -eq 0 ]
-  echo "PASS: the installed package draws and logs, sandbox on, silent"
+  echo "PASS: the installed package draws and logs, sandbox on, nothing else printed"
 }
 export -f draw_once descendants
 export work title
