@@ -295,8 +295,9 @@ draw_once() {
   fi
   # The web engine's sandboxed renderers cannot read fontconfig's configuration, and each says
   # so once when it builds the engine's own error page (the panels show it when a page cannot be
-  # fetched, as here without network). The engine itself prints that, on Debian 12 and 13 alike
-  # and in any program with a web view: noted, not failed. Any other line fails.
+  # fetched, as here without network). The engine itself prints that, on Debian 12 and 13 alike,
+  # and a program with nothing but a web view prints it too: noted, not failed. Any other line
+  # fails.
   local engine_line='^Fontconfig error: Cannot load default config file: No such file: \(null\)$'
   if grep -Eq "$engine_line" "$work/qelvora-output"; then
     echo "note: the web engine's renderers printed $(grep -Ec "$engine_line" "$work/qelvora-output") fontconfig line(s) from their sandbox"
