@@ -47,15 +47,9 @@ QString missingSongFaceWarning()
         .arg(name, faces.join(QStringLiteral(" or ")));
 }
 
-// Chromium refuses to run as root with its sandbox on, so only then is it switched off. It goes
-// through the engine's own switch (--no-sandbox in QTWEBENGINE_CHROMIUM_FLAGS, added to what is
-// there): QTWEBENGINE_DISABLE_SANDBOX would do the same but also has the engine print
-// "Sandboxing disabled by user." at every start. Must run before the application object exists.
-void switchOffWebEngineSandboxForRoot()
+// Adds the engine's own switch --no-sandbox to QTWEBENGINE_CHROMIUM_FLAGS, keeping what is there.
+void addNoSandboxFlag()
 {
-#if defined(Q_OS_UNIX)
-    if (geteuid() != 0)
-        return;
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
     const QByteArray noSandbox = "--no-sandbox";
     if (flags.split(' ').contains(noSandbox))
@@ -63,7 +57,23 @@ void switchOffWebEngineSandboxForRoot()
     if (!flags.isEmpty())
         flags += ' ';
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + noSandbox);
+}
+
+// Chromium refuses to run as root with its sandbox on, so then it is switched off. Someone who
+// switched it off with QTWEBENGINE_DISABLE_SANDBOX (set to anything, even empty, as the engine
+// reads it) keeps it off. Both go through --no-sandbox: the variable itself has the engine print
+// "Sandboxing disabled by user." at every start, on every Qt 6, so it is taken out of the
+// process's environment. Must run before the application object exists.
+void switchOffWebEngineSandboxWhenNeeded()
+{
+    bool off = qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX");
+#if defined(Q_OS_UNIX)
+    off = off || geteuid() == 0;
 #endif
+    if (!off)
+        return;
+    addNoSandboxFlag();
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
 }
 
 void setIdentity()
@@ -75,11 +85,12 @@ void setIdentity()
     QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
 }
 
-// Keeps the web engine's start-up report (category qt.webenginecontext, its debug and info
-// messages) and the pages' JavaScript console (category js) off the terminal. Rules from
-// QT_LOGGING_RULES or a QT_LOGGING_CONF file still take precedence, so a developer can have
-// them back, e.g. QT_LOGGING_RULES="qt.webenginecontext.info=true;js=true". Warnings of every
-// other category, the program's own among them, are left alone.
+// Keeps the web engine's start-up report (category qt.webenginecontext: an info message in Qt
+// 6.4, a debug message in Qt 6.8) and the pages' JavaScript console (category js) off the
+// terminal. Rules from QT_LOGGING_RULES or a QT_LOGGING_CONF file still take precedence, so a
+// developer can have them back on any Qt 6 with
+// QT_LOGGING_RULES="qt.webenginecontext=true;js=true" (every level of both categories).
+// Warnings of every other category, the program's own among them, are left alone.
 void quietWebEngineLog()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.debug=false\n"
@@ -120,7 +131,7 @@ void chooseSoftwareRenderer()
 
 std::unique_ptr<QApplication> startProgram(int &argc, char **argv)
 {
-    switchOffWebEngineSandboxForRoot();
+    switchOffWebEngineSandboxWhenNeeded();
     auto app = std::make_unique<QApplication>(argc, argv);
     setIdentity();
     quietWebEngineLog();

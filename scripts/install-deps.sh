@@ -3,7 +3,7 @@
 #   run      build the program and open its window (scripts/run.sh)
 #   test     run: and run the test suite (scripts/test.sh)
 #   release  test: and build the Debian package and run the packaging and release checks
-#            (CI, scripts/check-package.sh)
+#            (CI, scripts/check-debian.sh)
 # Usage: install-deps.sh run|test|release
 # Idempotent: packages already present are skipped, and apt-get runs only when something is missing.
 set -euo pipefail
@@ -34,8 +34,10 @@ test_packages=(
 )
 release_packages=(
   # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and
-  # scripts/check-package.sh installs it into a fresh root and drives the window there.
-  dpkg-dev lintian debootstrap xdotool xclip
+  # scripts/check-debian.sh builds it in a fresh Debian root, installs it into another one and
+  # drives the window there (git clones the tree into the root, ip brings up the loopback of
+  # the private networks the tests and the draw run in).
+  dpkg-dev lintian debootstrap xdotool xclip git iproute2
   # The Windows resource script is compiled with mingw-w64's windres, through cpp, against
   # mingw-w64's headers.
   binutils-mingw-w64-x86-64 cpp mingw-w64-common
