@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInfo>
 
 #if defined(Q_OS_LINUX)
@@ -28,6 +29,10 @@ PanelPage::PanelPage(QObject *parent)
     : QWebEnginePage(parent)
 {
     setUrlRequestInterceptor(new PanelRequestFilter(this));
+    // A panel opens no other window (createWindow() makes none); a script that calls
+    // window.open() without a click of the user's is turned away inside the page's own process,
+    // so that a page calling it in a loop costs the window nothing.
+    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     // A page whose process has ended (it crashed, the system ran out of memory, or the watch
     // ended it) leaves its panel blank; a reload by the user brings it back. about:blank itself
     // is not loaded again, so that a process that cannot run does not make a loop.

@@ -61,13 +61,14 @@ const QByteArray kQuietPage = page("<p>双色球</p>");
 // Two links side by side that fill the panel: #go with the given attributes on the left, and
 // #after on the right, which leads on to /after.htm on the site itself. Clicking #after after
 // #go and waiting for its page tells the test that the engine has dealt with the first click.
-QByteArray twoTargets(const QByteArray &go)
+QByteArray twoTargets(const QByteArray &go, const QByteArray &script = {})
 {
     const QByteArray style = "position: fixed; top: 0; height: 100%; width: 50%; display: block; "
                              "margin: 0; padding: 0; border: 0; ";
     return page(go.left(go.indexOf(' ')) + " id=\"go\" style=\"" + style + "left: 0\""
-                + go.mid(go.indexOf(' ')) + "<a id=\"after\" href=\"/after.htm\" style=\"" + style
-                + "left: 50%\">after</a>");
+                    + go.mid(go.indexOf(' ')) + "<a id=\"after\" href=\"/after.htm\" style=\""
+                    + style + "left: 50%\">after</a>",
+                script);
 }
 
 // Where the centre of the first element that matches the selector lies in the panel.
@@ -308,11 +309,14 @@ private slots:
     void linksToOtherSchemesLaunchNothing_data();
     void linksToOtherSchemesLaunchNothing();
     void fileInputsOpenNoDialog();
+    void leavingAPageAsksNothing();
     void downloadsNeverBegin_data();
     void downloadsNeverBegin();
     void panelProcessesRunBelowTheWindow();
     void pageMemoryIsCapped_data();
     void pageMemoryIsCapped();
+    void windowOpenStormReachesNothing();
+    // Last: its pages never stop, and the processes running them are not taken back.
     void dialogStormLeavesTheWindowUsable();
 
 private:
@@ -374,7 +378,7 @@ void TestHostilePages::cleanup()
     }
     QCoreApplication::processEvents();
     m_folderChanges->clear();
-    QCOMPARE(left, QStringList());
+    QCOMPARE(left.join(QStringLiteral("; ")), QString());
 }
 
 void TestHostilePages::cleanupTestCase()
@@ -403,9 +407,9 @@ void TestHostilePages::startWritesNothing()
     const auto tw = openWindow(kQuietPage, kQuietPage);
     QVERIFY(tw);
     QVERIFY(tw->draws());
-    QCOMPARE(launches(), QStringList());
-    QCOMPARE(entriesUnder(m_home), QStringList());
-    QCOMPARE(entriesUnder(m_temp), QStringList());
+    QCOMPARE(launches().join(QStringLiteral("; ")), QString());
+    QCOMPARE(entriesUnder(m_home).join(QStringLiteral("; ")), QString());
+    QCOMPARE(entriesUnder(m_temp).join(QStringLiteral("; ")), QString());
 }
 
 void TestHostilePages::programResourcesStayOutOfReach_data()
@@ -475,7 +479,7 @@ void TestHostilePages::linksToOtherSchemesLaunchNothing()
     QTRY_COMPARE_WITH_TIMEOUT(panel->url(), m_site->url("/after.htm"), 10000);
     // A started program records itself a few milliseconds after its start.
     QTest::qWait(300);
-    QCOMPARE(launches(), QStringList());
+    QCOMPARE(launches().join(QStringLiteral("; ")), QString());
     const QWidgetList tops = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
              1);
@@ -496,7 +500,28 @@ void TestHostilePages::fileInputsOpenNoDialog()
     QTest::qWait(500);
     clickElement(panel, QStringLiteral("#after"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->url(), m_site->url("/after.htm"), 10000);
-    QCOMPARE(modals.seen, QStringList());
+    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+}
+
+// A page that wants to be asked before it is left (beforeunload, after the user has clicked in
+// it) gets no dialog: the question is answered "Cancel" at once, and the page stays.
+void TestHostilePages::leavingAPageAsksNothing()
+{
+    const auto tw = openWindow(
+        kQuietPage, twoTargets("<button type=\"button\">领奖</button>",
+                               "window.addEventListener('beforeunload', function (event) {"
+                               "    event.preventDefault(); event.returnValue = '还没领奖'; });"));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    const QUrl start = panel->url();
+    const qsizetype afterRequests = m_site->count("/after.htm");
+    ModalRecorder modals;
+    clickElement(panel, QStringLiteral("#go"));
+    clickElement(panel, QStringLiteral("#after"));
+    QTest::qWait(500);
+    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+    QCOMPARE(panel->url(), start);
+    QCOMPARE(m_site->count("/after.htm"), afterRequests);
 }
 
 void TestHostilePages::downloadsNeverBegin_data()
@@ -580,8 +605,8 @@ void TestHostilePages::downloadsNeverBegin()
     disconnect(watch);
     qInfo() << "download requests seen by the profile:" << requested << "chunks sent:"
             << answer->chunks;
-    QCOMPARE(finished, QStringList());
-    QCOMPARE(entriesUnder(m_temp), QStringList());
+    QCOMPARE(finished.join(QStringLiteral("; ")), QString());
+    QCOMPARE(entriesUnder(m_temp).join(QStringLiteral("; ")), QString());
     QCOMPARE(m_folderChanges->count(), 0);
 }
 
@@ -766,6 +791,21 @@ for (var i = 0; ; ++i) {
     QVERIFY(window.windowHandle()->close());
     QVERIFY(!window.isVisible());
     QCOMPARE(modals.seen.size(), 1);
+}
+
+// A page that calls window.open() in a loop without a click of the user's opens nothing and
+// gets no window back: the calls end inside the page's own process.
+void TestHostilePages::windowOpenStormReachesNothing()
+{
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    const QVariant opened = evaluate(tw->window->WebBrowser2, QStringLiteral(
+        "(function () { var opened = 0; for (var i = 0; i < 500; ++i) "
+        "if (window.open('/after.htm', '_blank')) ++opened; return opened; })()"));
+    QCOMPARE(opened, QVariant(0));
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
+             1);
 }
 
 QELVORA_TEST_MAIN(TestHostilePages)
