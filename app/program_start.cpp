@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLoggingCategory>
 #include <QQuickWindow>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <utility>
@@ -129,10 +131,10 @@ void keepNoShaderCache()
 // The program writes no file, and the kernel is asked to hold it to that (Landlock, Linux 5.13
 // and later; without it this does nothing): from here on this process and every process it
 // starts, the web engine's among them, can create no file, folder or link anywhere but in the
-// device folder (/dev, where shared memory lives) and the session's runtime folder (memory as
-// well). A download that a page starts thus fails at its first step, before a byte of it is
-// written: the engine opens its temporary file before it asks whether the download is wanted,
-// and no earlier hook exists. Existing files can still be written; the program has none to write.
+// device folder (/dev, where shared memory lives) and the session's runtime folder. A download
+// that a page starts thus fails at its first step, before a byte of it is written: the engine
+// opens its temporary file before it asks whether the download is wanted, and there is no
+// earlier hook. Existing files can still be written; the program has none to write.
 void forbidCreatingFiles()
 {
 #if defined(Q_OS_LINUX) && defined(SYS_landlock_create_ruleset)
@@ -142,10 +144,14 @@ void forbidCreatingFiles()
     const long rules = syscall(SYS_landlock_create_ruleset, &ruleset, sizeof ruleset, 0);
     if (rules < 0)
         return;
-    QByteArrayList allowed = {"/dev"};
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        allowed << qgetenv("XDG_RUNTIME_DIR");
-    for (const QByteArray &folder : std::as_const(allowed)) {
+    // The runtime folder is XDG_RUNTIME_DIR, or the one the toolkit makes in its stead when a
+    // session has none (it says so once). That one is made here, while this is still allowed,
+    // and handed on as XDG_RUNTIME_DIR, so that the toolkit finds it as its own later on.
+    const QByteArray runtime =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && !runtime.isEmpty())
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    for (const QByteArray &folder : {QByteArray("/dev"), runtime}) {
         const int fd = open(folder.constData(), O_PATH | O_CLOEXEC | O_DIRECTORY);
         if (fd < 0)
             continue;
