@@ -24,6 +24,7 @@ namespace qelvora {
 
 class LockedLineEdit;
 class LogTextBox;
+class PanelWatch;
 
 // The site the two web panels load their pages from.
 inline constexpr char kVendorSite[] = "http://www.qelvora.com";
@@ -80,6 +81,9 @@ public:
     QWebEngineView *WebBrowser1, *WebBrowser2;
     QTimer *Timer1, *Timer2, *Timer3, *Timer4, *Timer5, *Timer6, *Timer7, *Timer8, *Timer9,
         *Timer10, *Timer11, *Timer12, *Timer13, *Timer14, *Timer15, *Timer16;
+
+    // The watch over the web panels' processes (priority and memory), started with the panels.
+    PanelWatch *panelWatch = nullptr;
 
     // Every timer, in the order the load handler sets them up.
     std::array<QTimer *, 16> allTimers() const;

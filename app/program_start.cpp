@@ -5,15 +5,26 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLoggingCategory>
 #include <QQuickWindow>
+#include <QStandardPaths>
 
 #include <cstdio>
+#include <utility>
 
 #if defined(Q_OS_UNIX)
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#if defined(Q_OS_LINUX)
+#include <fcntl.h>
+#include <linux/landlock.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #endif
 
 namespace qelvora {
@@ -47,16 +58,20 @@ QString missingSongFaceWarning()
         .arg(name, faces.join(QStringLiteral(" or ")));
 }
 
-// Adds the engine's own switch --no-sandbox to QTWEBENGINE_CHROMIUM_FLAGS, keeping what is there.
-void addNoSandboxFlag()
+// Adds a switch to the web engine's command line (QTWEBENGINE_CHROMIUM_FLAGS), after the switches
+// already there, unless one of the same name is among them: a switch the user gave wins.
+void addWebEngineSwitch(const QByteArray &name, const QByteArray &value = {})
 {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
-    const QByteArray noSandbox = "--no-sandbox";
-    if (flags.split(' ').contains(noSandbox))
-        return;
+    const QByteArrayList present = flags.split(' ');
+    for (const QByteArray &flag : present) {
+        if (flag == name || flag.startsWith(name + '='))
+            return;
+    }
     if (!flags.isEmpty())
         flags += ' ';
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + noSandbox);
+    flags += value.isEmpty() ? name : name + '=' + value;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 // Chromium refuses to run as root with its sandbox on, so then it is switched off. Someone who
@@ -72,8 +87,102 @@ void switchOffWebEngineSandboxWhenNeeded()
 #endif
     if (!off)
         return;
-    addNoSandboxFlag();
+    addWebEngineSwitch("--no-sandbox");
     qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+}
+
+// The script heap of a page process may grow to 256 MiB; a page that goes past it ends its
+// process (and its panel goes blank). What the page processes hold in all is watched by the
+// panels' process watch (panel_page.h).
+void limitPageScriptHeap()
+{
+    addWebEngineSwitch("--js-flags", "--max-old-space-size=256");
+}
+
+// With no session bus (a start over ssh -X, a kiosk), the D-Bus libraries of the toolkit and of
+// the engine would start one of their own: dbus-launch and a bus daemon that outlive the window
+// and write into the home folder. A bus the session has in its runtime folder the libraries
+// find by themselves; without one, the address they get says that there is none.
+void startNoSessionBus()
+{
+#if defined(Q_OS_UNIX)
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat bus;
+    if (!runtime.isEmpty() && stat((runtime + "/bus").constData(), &bus) == 0
+        && S_ISSOCK(bus.st_mode))
+        return;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+#endif
+}
+
+// The graphics drivers keep compiled shaders in a cache in the home folder (Mesa in
+// ~/.cache/mesa_shader_cache, NVIDIA's in ~/.nv), and so does the toolkit: all of them are off,
+// unless the user has set the driver's variable.
+void keepNoShaderCache()
+{
+    const std::pair<const char *, const char *> switches[] = {
+        {"MESA_SHADER_CACHE_DISABLE", "true"},
+        {"MESA_GLSL_CACHE_DISABLE", "true"},
+        {"__GL_SHADER_DISK_CACHE", "0"},
+    };
+    for (const auto &[name, value] : switches) {
+        if (!qEnvironmentVariableIsSet(name))
+            qputenv(name, value);
+    }
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
+}
+
+// The program writes no file, and the kernel is asked to hold it to that (Landlock, Linux 5.13
+// and later; without it this does nothing): from here on this process and every process it
+// starts, the web engine's among them, can create no file, folder or link anywhere but in the
+// device folder (/dev, where shared memory lives) and the session's runtime folder. A download
+// that a page starts thus fails at its first step, before a byte of it is written: the engine
+// opens its temporary file before it asks whether the download is wanted, and there is no
+// earlier hook. Existing files can still be written; the program has none to write.
+void forbidCreatingFiles()
+{
+#if defined(Q_OS_LINUX) && defined(SYS_landlock_create_ruleset)
+    landlock_ruleset_attr ruleset{};
+    ruleset.handled_access_fs = LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_DIR
+                                | LANDLOCK_ACCESS_FS_MAKE_SYM;
+    const long rules = syscall(SYS_landlock_create_ruleset, &ruleset, sizeof ruleset, 0);
+    if (rules < 0)
+        return;
+    // The runtime folder is XDG_RUNTIME_DIR, or the one the toolkit makes in its stead when a
+    // session has none (it says so once). That one is made here, while this is still allowed,
+    // and handed on as XDG_RUNTIME_DIR, so that the toolkit finds it as its own later on.
+    const QByteArray runtime =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && !runtime.isEmpty())
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    for (const QByteArray &folder : {QByteArray("/dev"), runtime}) {
+        const int fd = open(folder.constData(), O_PATH | O_CLOEXEC | O_DIRECTORY);
+        if (fd < 0)
+            continue;
+        landlock_path_beneath_attr beneath{};
+        beneath.allowed_access = ruleset.handled_access_fs;
+        beneath.parent_fd = fd;
+        syscall(SYS_landlock_add_rule, rules, LANDLOCK_RULE_PATH_BENEATH, &beneath, 0);
+        close(fd);
+    }
+    // The kernel takes restrictions only from a process that can gain no privileges; this
+    // program never needs to.
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0)
+        syscall(SYS_landlock_restrict_self, rules, 0);
+    close(static_cast<int>(rules));
+#endif
+}
+
+// Everything about the process that must be settled before the application object exists.
+void prepareProcess()
+{
+    switchOffWebEngineSandboxWhenNeeded();
+    limitPageScriptHeap();
+    startNoSessionBus();
+    keepNoShaderCache();
+    forbidCreatingFiles();
 }
 
 void setIdentity()
@@ -131,7 +240,7 @@ void chooseSoftwareRenderer()
 
 std::unique_ptr<QApplication> startProgram(int &argc, char **argv)
 {
-    switchOffWebEngineSandboxWhenNeeded();
+    prepareProcess();
     auto app = std::make_unique<QApplication>(argc, argv);
     setIdentity();
     quietWebEngineLog();

@@ -1,8 +1,10 @@
 // The two web panels and the link label. The panels only show pages of the vendor site; the
-// lower one loses its scroll bars whenever a document has loaded. The link label turns blue
-// under the mouse and red again over the bare window.
+// lower one loses its scroll bars whenever a document has loaded. What a page may do in a panel
+// is kept in bounds by the panels' page class and the watch over their processes
+// (panel_page.h). The link label turns blue under the mouse and red again over the bare window.
 #include "chinese_texts.h"
 #include "form1.h"
+#include "panel_page.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -70,6 +72,7 @@ void Form1::connectWebPanels()
     }
     connect(WebBrowser2, &QWebEngineView::loadFinished, this,
             &Form1::WebBrowser2_DocumentComplete);
+    panelWatch = new PanelWatch(this);
 }
 
 // Starting the web engine takes longer than building the whole window, so a panel's page is
@@ -88,9 +91,11 @@ void Form1::startPendingNavigations()
     for (const PendingNavigation &navigation : pending) {
         if (!navigation.view)
             continue;
-        // Showing a panel, or asking it for its settings, starts the engine; both wait until
-        // now. A page that arrives must not take the keyboard focus from the control that has
-        // it.
+        // Showing a panel, or asking it for its page or settings, starts the engine; all of
+        // that waits until now. A page the panel already has of the panels' own class is kept.
+        if (!qobject_cast<PanelPage *>(navigation.view->page()))
+            navigation.view->setPage(new PanelPage(navigation.view));
+        // A page that arrives must not take the keyboard focus from the control that has it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                                                   false);
         // Sites are asked for Chinese pages, and pages see Chinese as the reader's language.
@@ -98,6 +103,7 @@ void Form1::startPendingNavigations()
         navigation.view->show();
         navigation.view->load(navigation.url);
     }
+    panelWatch->start();
 }
 
 // The engine's menu for the spot that was clicked, less the entries that would do nothing here.

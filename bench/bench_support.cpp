@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -20,6 +21,13 @@ constexpr char kPage[] =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Qelvora</title></head>"
     "<body style=\"margin:0;font:12px sans-serif\">Qelvora 双色球摇奖测试工具 · loopback</body>"
     "</html>";
+
+// A page that burns the processor: two workers in endless loops, then its own script too.
+constexpr char kBurningPage[] = R"html(<!DOCTYPE html><html><body><p>busy</p><script>
+for (var i = 0; i < 2; ++i)
+    new Worker(URL.createObjectURL(new Blob(['for (;;) {}'])));
+setTimeout(function () { for (;;) {} }, 100);
+</script></body></html>)html";
 
 qint64 readClock(clockid_t clock)
 {
@@ -44,9 +52,10 @@ QUrl panelSite(const QString &name, test::LoopbackSite &site)
 {
     if (name == QStringLiteral("refuse"))
         return test::kNowhere;
-    if (name == QStringLiteral("serve") && site.listening()) {
-        site.handleOthers([](const test::LoopbackSite::Request &, QTcpSocket *socket) {
-            test::LoopbackSite::respond(socket, 200, "text/html; charset=utf-8", kPage);
+    if ((name == QStringLiteral("serve") || name == QStringLiteral("burn")) && site.listening()) {
+        const QByteArray page = name == QStringLiteral("serve") ? kPage : kBurningPage;
+        site.handleOthers([page](const test::LoopbackSite::Request &, QTcpSocket *socket) {
+            test::LoopbackSite::respond(socket, 200, "text/html; charset=utf-8", page);
         });
         return site.base();
     }
@@ -107,6 +116,8 @@ Summary summarize(std::vector<double> values)
     summary.median = values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
     summary.min = values.front();
     summary.max = values.back();
+    const auto rank = static_cast<std::size_t>(std::ceil(0.99 * double(values.size())));
+    summary.p99 = values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
     return summary;
 }
 

@@ -21,8 +21,10 @@ void prepareWebEngineEnvironment();
 // The sites the panels can be pointed at, by name (the benchmarks' --site option):
 //   refuse  a loopback port that refuses every connection; the panels show their error page
 //   serve   a small page of text for every path, from site
+//   burn    a page that keeps every core busy (workers and its own script in endless loops)
 // To measure the panels with another kind of page, add a name here and in panelSite().
-inline const QStringList kPanelSites{QStringLiteral("refuse"), QStringLiteral("serve")};
+inline const QStringList kPanelSites{QStringLiteral("refuse"), QStringLiteral("serve"),
+                                     QStringLiteral("burn")};
 // The address of the named site, putting its pages up on site; empty for an unknown name.
 QUrl panelSite(const QString &name, test::LoopbackSite &site);
 
@@ -48,8 +50,10 @@ struct Summary {
     double median = 0;
     double min = 0;
     double max = 0;
+    double p99 = 0; // the value 99 % of the values do not exceed (nearest rank)
 };
-// Median (the mean of the middle two for an even count), smallest and largest value.
+// Median (the mean of the middle two for an even count), smallest and largest value, and the
+// 99th percentile.
 Summary summarize(std::vector<double> values);
 
 // A number with a fixed count of decimals, with a sign when withSign is true.

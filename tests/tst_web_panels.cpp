@@ -7,6 +7,7 @@
 // The test runs in the C locale, as on a desktop set to no language at all, and sets up the
 // program's texts as the program does.
 #include "app/form1.h"
+#include "app/panel_page.h"
 #include "app/text_boxes.h"
 #include "support/loopback_site.h"
 #include "support/test_support.h"
@@ -121,10 +122,11 @@ private:
     QHash<const QObject *, int> m_moves;
 };
 
-// Any console error the page reports, such as an exception thrown by a script run in it.
-class ConsoleWatchingPage : public QWebEnginePage {
+// Any console error the page reports, such as an exception thrown by a script run in it. A
+// page of the panels' own class, so that the window keeps it.
+class ConsoleWatchingPage : public PanelPage {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    using PanelPage::PanelPage;
     QStringList errors;
 
 protected:

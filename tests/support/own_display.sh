@@ -6,7 +6,8 @@
 # numbers, no race between servers started at the same moment.
 # Usage: own_display.sh <command> [<argument>...]
 set -u
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/qelvora-display.XXXXXX") || exit 1
+# Not under TMPDIR: a test may give its program a temporary folder that must stay empty.
+scratch=$(mktemp -d /tmp/qelvora-display.XXXXXX) || exit 1
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" \
     >"$scratch/xvfb.log" 2>&1 &
 server=$!

@@ -1,0 +1,208 @@
+// The panels' page class, their request filter, and the watch over the web engine's processes.
+#include "panel_page.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+
+#if defined(Q_OS_LINUX)
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace qelvora {
+
+namespace {
+
+const QUrl kBlank(QStringLiteral("about:blank"));
+
+} // namespace
+
+PanelPage::PanelPage(QObject *parent)
+    : QWebEnginePage(parent)
+{
+    setUrlRequestInterceptor(new PanelRequestFilter(this));
+    // A panel opens no other window (createWindow() makes none); a script that calls
+    // window.open() without a click of the user's is turned away inside the page's own process,
+    // so that a page calling it in a loop costs the window nothing.
+    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    // A page whose process has ended (it crashed, the system ran out of memory, or the watch
+    // ended it) leaves its panel blank; a reload by the user brings it back. about:blank itself
+    // is not loaded again, so that a process that cannot run does not make a loop.
+    connect(
+        this, &QWebEnginePage::renderProcessTerminated, this,
+        [this] {
+            if (url() != kBlank)
+                load(kBlank);
+        },
+        Qt::QueuedConnection);
+}
+
+bool PanelPage::isWebAddress(const QUrl &url)
+{
+    static const QStringList web = {QStringLiteral("http"),  QStringLiteral("https"),
+                                    QStringLiteral("ws"),    QStringLiteral("wss"),
+                                    QStringLiteral("about"), QStringLiteral("data"),
+                                    QStringLiteral("blob")};
+    return web.contains(url.scheme().toLower());
+}
+
+// A link to another scheme would otherwise be handed to the desktop, which starts whatever
+// program is registered for it (a mail program for mailto:, ...).
+bool PanelPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    if (!isWebAddress(url))
+        return false;
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+// The engine's dialogs would be modal over the whole window, and a page can ask for one after
+// another without end. None is shown: an alert is passed over, a confirmation is declined and a
+// prompt is cancelled, as if the user had pressed Cancel at once.
+void PanelPage::javaScriptAlert(const QUrl &, const QString &) { }
+
+bool PanelPage::javaScriptConfirm(const QUrl &, const QString &)
+{
+    return false;
+}
+
+bool PanelPage::javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *)
+{
+    return false;
+}
+
+// No file dialog: the page gets no file, as if the user had cancelled the dialog.
+QStringList PanelPage::chooseFiles(FileSelectionMode, const QStringList &, const QStringList &)
+{
+    return {};
+}
+
+void PanelRequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
+{
+    if (!PanelPage::isWebAddress(info.requestUrl()))
+        info.block(true);
+}
+
+#if defined(Q_OS_LINUX)
+
+namespace {
+
+QByteArray readProc(pid_t pid, const char *name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<pid_t> threadsOf(pid_t pid)
+{
+    QList<pid_t> threads;
+    const QStringList names = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs);
+    for (const QString &name : names) {
+        bool ok = false;
+        const pid_t tid = name.toInt(&ok);
+        if (ok)
+            threads << tid;
+    }
+    return threads;
+}
+
+// The children of a process: each of its threads lists the children it started.
+QList<pid_t> childrenOf(pid_t pid)
+{
+    QList<pid_t> children;
+    const QList<pid_t> threads = threadsOf(pid);
+    for (pid_t tid : threads) {
+        QFile file(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(tid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> ids = file.readAll().simplified().split(' ');
+        for (const QByteArray &id : ids) {
+            if (!id.isEmpty())
+                children << id.toInt();
+        }
+    }
+    return children;
+}
+
+// A value of /proc/<pid>/status, in its unit (kB for sizes).
+qint64 statusValue(const QByteArray &status, const QByteArray &key)
+{
+    const qsizetype at = status.indexOf('\n' + key + ':');
+    if (at < 0)
+        return 0;
+    const qsizetype start = at + key.size() + 2;
+    return status.mid(start, status.indexOf('\n', start) - start).simplified().split(' ')[0].toLongLong();
+}
+
+// A process that runs pages. The engine starts them from its zygote processes, whose command
+// line they keep; a zygote itself has one thread (it must, to fork), a page process many. (The
+// zygote rewrites its command line as one string, its arguments joined by spaces.)
+bool isPageProcess(pid_t pid, const QByteArray &status)
+{
+    const QList<QByteArray> arguments = readProc(pid, "cmdline").replace('\0', ' ').split(' ');
+    if (arguments.contains("--type=renderer"))
+        return true;
+    return arguments.contains("--type=zygote") && statusValue(status, "Threads") > 1;
+}
+
+void lowerPriority(pid_t pid)
+{
+    const QList<pid_t> threads = threadsOf(pid);
+    for (pid_t tid : threads) {
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+        if (errno == 0 && nice < PanelWatch::kNice)
+            setpriority(PRIO_PROCESS, static_cast<id_t>(tid), PanelWatch::kNice);
+    }
+}
+
+} // namespace
+
+#endif
+
+PanelWatch::PanelWatch(QObject *parent)
+    : QObject(parent)
+{
+    m_timer.setInterval(kIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &PanelWatch::check);
+}
+
+void PanelWatch::start()
+{
+    m_timer.start();
+}
+
+// New processes and threads keep appearing (a page of another site, the engine's helpers), and
+// a thread may raise its own priority; each round looks at all of them again. A process forked
+// by a thread already lowered starts lowered.
+void PanelWatch::check()
+{
+#if defined(Q_OS_LINUX)
+    QList<pid_t> pages;
+    qint64 heldKiB = 0;
+    QList<pid_t> queue = childrenOf(getpid());
+    while (!queue.isEmpty()) {
+        const pid_t pid = queue.takeFirst();
+        lowerPriority(pid);
+        const QByteArray status = '\n' + readProc(pid, "status");
+        if (isPageProcess(pid, status)) {
+            pages << pid;
+            heldKiB += statusValue(status, "RssAnon") + statusValue(status, "RssShmem");
+        }
+        queue += childrenOf(pid);
+    }
+    if (heldKiB * 1024 <= m_memoryLimit)
+        return;
+    for (pid_t pid : std::as_const(pages))
+        kill(pid, SIGKILL);
+#endif
+}
+
+} // namespace qelvora

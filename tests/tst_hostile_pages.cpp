@@ -1,0 +1,809 @@
+// Hostile pages in the web panels: a storm of JavaScript dialogs, pages that take memory without
+// end, links to other schemes, file inputs, downloads and the program's own resources; and what
+// the program leaves behind on disk: no session bus started for it, no shader cache, nothing in
+// the home folder or the temporary folder.
+//
+// The pages come from a small hostile site of the test's own on loopback. CTest runs the test
+// with HOME and every XDG_*_HOME inside an empty folder, TMPDIR an empty folder of its own,
+// DBUS_SESSION_BUS_ADDRESS unset, and fake xdg-open and dbus-launch programs (and the other
+// openers a desktop may use) first on PATH, which append a line to QELVORA_LAUNCH_LOG whenever
+// anything starts them. After every case the log is empty and both folders are still empty.
+#include "app/form1.h"
+#include "app/panel_page.h"
+#include "app/text_boxes.h"
+#include "support/loopback_site.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileSystemWatcher>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <QWindow>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+using namespace qelvora;
+using test::LoopbackSite;
+using test::evaluate;
+
+namespace {
+
+const QByteArray kLotteryPathOnWire = "/%E5%BD%A9%E7%A5%A8/%E5%8F%8C%E8%89%B2%E7%90%83.htm";
+const QByteArray kNewsPath = "/page/rjtqyb/index.php";
+const QByteArray kHtml = "text/html; charset=utf-8";
+
+// A page with the given body and, after it, the given script.
+QByteArray page(const QByteArray &body, const QByteArray &script = {})
+{
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>html, body { margin: 0 }"
+           "</style></head><body>"
+           + body + (script.isEmpty() ? QByteArray() : "<script>" + script + "</script>")
+           + "</body></html>";
+}
+
+const QByteArray kQuietPage = page("<p>双色球</p>");
+
+// Two targets side by side that fill the panel: #go, the given element, on the left, and the
+// link #after on the right, which leads on to /after.htm on the site itself. Clicking #after after
+// #go and waiting for its page tells the test that the engine has dealt with the first click.
+QByteArray twoTargets(const QByteArray &go, const QByteArray &script = {})
+{
+    const QByteArray style = "position: fixed; top: 0; height: 100%; width: 50%; display: block; "
+                             "margin: 0; padding: 0; border: 0; ";
+    return page(go.left(go.indexOf(' ')) + " id=\"go\" style=\"" + style + "left: 0\""
+                    + go.mid(go.indexOf(' ')) + "<a id=\"after\" href=\"/after.htm\" style=\""
+                    + style + "left: 50%\">after</a>",
+                script);
+}
+
+// Where the centre of the first element that matches the selector lies in the panel.
+QPoint centreOf(QWebEngineView *panel, const QString &selector)
+{
+    const QVariantList xy =
+        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
+                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
+                                       "r.top + r.height / 2]; })()")
+                            .arg(selector))
+            .toList();
+    return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
+}
+
+// A left click at the centre of an element, as the mouse gives it to the panel's page.
+void clickElement(QWebEngineView *panel, const QString &selector)
+{
+    const QPoint spot = centreOf(panel, selector);
+    QVERIFY2(!spot.isNull(), qPrintable(selector));
+    QVERIFY(panel->focusProxy());
+    QTest::mouseClick(panel->focusProxy(), Qt::LeftButton, {}, spot);
+}
+
+// A left click on a control through the window, as the window system delivers it: a modal
+// dialog in front of the window blocks it.
+void clickThroughWindow(Form1 &window, QWidget *control)
+{
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                      control->mapTo(&window, control->rect().center()));
+}
+
+bool isBlank(QWebEngineView *panel)
+{
+    return panel->url() == QUrl(QStringLiteral("about:blank"))
+           && evaluate(panel, QStringLiteral("document.body ? document.body.childNodes.length : -1"))
+                  == QVariant(0);
+}
+
+// Every file and folder below a folder, hidden ones included.
+QStringList entriesUnder(const QString &folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(folder).relativeFilePath(it.next());
+    entries.sort();
+    return entries;
+}
+
+QStringList launches()
+{
+    QFile log(qEnvironmentVariable("QELVORA_LAUNCH_LOG"));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The processes below this one (the web engine's), through the parent ids of /proc/*/stat.
+QList<pid_t> descendants()
+{
+    QMultiHash<pid_t, pid_t> children;
+    const QStringList names = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &name : names) {
+        bool ok = false;
+        const pid_t pid = name.toInt(&ok);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(name));
+        if (!ok || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        children.insert(fields.value(1).toInt(), pid);
+    }
+    QList<pid_t> found;
+    QList<pid_t> queue = {getpid()};
+    while (!queue.isEmpty()) {
+        const QList<pid_t> below = children.values(queue.takeFirst());
+        found += below;
+        queue += below;
+    }
+    return found;
+}
+
+QList<pid_t> tasksOf(pid_t pid)
+{
+    QList<pid_t> tasks;
+    const QStringList names = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs);
+    for (const QString &name : names) {
+        bool ok = false;
+        const pid_t tid = name.toInt(&ok);
+        if (ok)
+            tasks << tid;
+    }
+    return tasks;
+}
+
+// A process of the engine's that runs pages. The engine forks them from its zygote processes,
+// whose command line (rewritten as one string) they keep; a zygote has a single thread.
+bool isRenderer(pid_t pid)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> arguments = cmdline.readAll().replace('\0', ' ').split(' ');
+    return arguments.contains("--type=renderer")
+           || (arguments.contains("--type=zygote") && tasksOf(pid).size() > 1);
+}
+
+// Resident memory of a process that is not a mapped file (RssAnon + RssShmem), in MiB.
+double ownMemoryMiB(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    double kib = 0;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("RssAnon:") || line.startsWith("RssShmem:"))
+            kib += line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble();
+    }
+    return kib / 1024.0;
+}
+
+// What the web pages' processes hold together, in MiB.
+double pagesMemoryMiB()
+{
+    double total = 0;
+    const QList<pid_t> processes = descendants();
+    for (pid_t pid : processes) {
+        if (isRenderer(pid))
+            total += ownMemoryMiB(pid);
+    }
+    return total;
+}
+
+int niceOf(pid_t tid)
+{
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    return errno == 0 ? nice : 1000;
+}
+
+// Records every modal dialog that comes up while it lives, and answers it: a message box by its
+// OK button (the window's own messages need that), any other dialog by closing it.
+class ModalRecorder : public QObject {
+public:
+    ModalRecorder()
+    {
+        m_poll.setInterval(5);
+        connect(&m_poll, &QTimer::timeout, this, &ModalRecorder::poll);
+        m_poll.start();
+    }
+    QStringList seen; // "class: title"
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        const QWidgetList tops = QApplication::topLevelWidgets();
+        for (QWidget *top : tops) {
+            if (!modal && top->isVisible() && qobject_cast<QDialog *>(top))
+                modal = top;
+        }
+        if (!modal)
+            return;
+        seen << QString::fromLatin1(modal->metaObject()->className()) + QStringLiteral(": ")
+                    + modal->windowTitle();
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (box && box->button(QMessageBox::Ok))
+            box->button(QMessageBox::Ok)->click();
+        else if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+    QTimer m_poll;
+};
+
+// A window on the site with its timers shortened fifty times and spies on its panels' loads.
+struct TestWindow {
+    explicit TestWindow(const QUrl &site)
+    {
+        auto scripted = std::make_unique<test::ScriptedRandom>();
+        random = scripted.get();
+        window = std::make_unique<Form1>(std::move(scripted), site);
+        test::shortenTimers(*window);
+        upperLoads =
+            std::make_unique<QSignalSpy>(window->WebBrowser1, &QWebEngineView::loadFinished);
+        lowerLoads =
+            std::make_unique<QSignalSpy>(window->WebBrowser2, &QWebEngineView::loadFinished);
+    }
+
+    bool showAndLoad(int timeoutMs = 20000)
+    {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get())
+               && QTest::qWaitFor([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
+                                  timeoutMs);
+    }
+
+    // Runs one scripted manual draw, clicked through the window, and tells whether it ended with
+    // the expected boxes and log line.
+    bool draws()
+    {
+        Module1 = DrawSlots();
+        random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+        const QString logBefore = window->Text4->text();
+        clickThroughWindow(*window, window->Command1);
+        return QTest::qWaitFor([this, &logBefore] { return window->Command1->isEnabled()
+                                                && !window->drawRunning()
+                                                && window->Text4->text() != logBefore; },
+                               20000)
+               && test::ballTexts(*window)
+                      == QStringList({"07", "12", "03", "30", "01", "25", "09"})
+               && window->Text4->text().endsWith(QStringLiteral("07-12-03-30-01-25  +  09")
+                                                 + QString(78, u' '));
+    }
+
+    std::unique_ptr<Form1> window;
+    test::ScriptedRandom *random = nullptr;
+    std::unique_ptr<QSignalSpy> upperLoads;
+    std::unique_ptr<QSignalSpy> lowerLoads;
+};
+
+} // namespace
+
+class TestHostilePages : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void startWritesNothing();
+    void programResourcesStayOutOfReach_data();
+    void programResourcesStayOutOfReach();
+    void linksToOtherSchemesLaunchNothing_data();
+    void linksToOtherSchemesLaunchNothing();
+    void fileInputsOpenNoDialog();
+    void leavingAPageAsksNothing();
+    void downloadsNeverBegin_data();
+    void downloadsNeverBegin();
+    void panelProcessesRunBelowTheWindow();
+    void pageMemoryIsCapped_data();
+    void pageMemoryIsCapped();
+    void windowOpenStormReachesNothing();
+    // Last: its pages never stop, and the processes running them are not taken back.
+    void dialogStormLeavesTheWindowUsable();
+
+private:
+    // A window whose upper panel shows upper and whose lower panel shows lower, both loaded.
+    std::unique_ptr<TestWindow> openWindow(const QByteArray &upper, const QByteArray &lower);
+
+    std::unique_ptr<LoopbackSite> m_site;
+    QString m_home;
+    QString m_temp;
+    std::unique_ptr<QFileSystemWatcher> m_watcher;
+    std::unique_ptr<QSignalSpy> m_folderChanges;
+};
+
+void TestHostilePages::initTestCase()
+{
+    m_home = QDir::homePath();
+    m_temp = QDir::tempPath();
+    QVERIFY2(QFile::exists(qEnvironmentVariable("QELVORA_LAUNCH_LOG")),
+             "run through CTest, which prepares the folders and the fake programs");
+    QVERIFY(m_home != m_temp);
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME",
+                             "XDG_STATE_HOME"})
+        QVERIFY2(qEnvironmentVariable(name).startsWith(m_home + u'/'), name);
+
+    // Whatever appears in either folder, even for a moment, shows as a change.
+    m_watcher = std::make_unique<QFileSystemWatcher>(QStringList{m_home, m_temp});
+    m_folderChanges = std::make_unique<QSignalSpy>(m_watcher.get(),
+                                                   &QFileSystemWatcher::directoryChanged);
+
+    m_site = std::make_unique<LoopbackSite>();
+    QVERIFY(m_site->listening());
+    m_site->put("/after.htm", kHtml, page("<p>after</p>"));
+}
+
+// Each case leaves the log and both folders empty. Whatever a failed case left is cleared, so
+// that the next case is judged on what it does itself. (The log exists from the start: a program
+// started by this one could not create it.)
+void TestHostilePages::cleanup()
+{
+    QCoreApplication::processEvents();
+    QStringList left;
+    for (const QString &line : launches())
+        left << QStringLiteral("started: ") + line;
+    for (const QString &entry : entriesUnder(m_home))
+        left << QStringLiteral("home: ") + entry;
+    for (const QString &entry : entriesUnder(m_temp))
+        left << QStringLiteral("temp: ") + entry;
+    if (!m_folderChanges->isEmpty())
+        left << QStringLiteral("folder changes: %1").arg(m_folderChanges->count());
+
+    QFile(qEnvironmentVariable("QELVORA_LAUNCH_LOG")).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (const QString &folder : {m_home, m_temp}) {
+        const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden
+                                                           | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            if (!QDir(folder + u'/' + entry).removeRecursively())
+                QFile::remove(folder + u'/' + entry);
+        }
+    }
+    QCoreApplication::processEvents();
+    m_folderChanges->clear();
+    QCOMPARE(left.join(QStringLiteral("; ")), QString());
+}
+
+void TestHostilePages::cleanupTestCase()
+{
+    m_site.reset();
+}
+
+std::unique_ptr<TestWindow> TestHostilePages::openWindow(const QByteArray &upper,
+                                                         const QByteArray &lower)
+{
+    m_site->put(kNewsPath, kHtml, upper);
+    m_site->put(kLotteryPathOnWire, kHtml, lower);
+    auto tw = std::make_unique<TestWindow>(m_site->base());
+    if (!tw->showAndLoad())
+        return nullptr;
+    return tw;
+}
+
+// The program starts, shows its window with both panels and draws, and has written nothing and
+// started nothing: with no session bus at all nothing starts one (libdbus and GLib would run
+// dbus-launch, which leaves a bus daemon and files in the home folder behind), and the graphics
+// driver keeps no shader cache. What the start of this test process did counts here too: it
+// is the program's own start.
+void TestHostilePages::startWritesNothing()
+{
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    QVERIFY(tw->draws());
+    QCOMPARE(launches().join(QStringLiteral("; ")), QString());
+    QCOMPARE(entriesUnder(m_home).join(QStringLiteral("; ")), QString());
+    QCOMPARE(entriesUnder(m_temp).join(QStringLiteral("; ")), QString());
+}
+
+void TestHostilePages::programResourcesStayOutOfReach_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("probe");
+    const QString imageWidth = QStringLiteral(
+        "(function () { var i = document.getElementById('probe'); "
+        "return i.complete ? i.naturalWidth : 'loading'; })()");
+    QTest::newRow("image from qrc:")
+        << QByteArray("<img id=\"probe\" src=\"qrc:/icons/qelvora-32.png\">") << imageWidth;
+    QTest::newRow("image from file:")
+        << QByteArray("<img id=\"probe\" src=\"file://" QELVORA_ICON_FILE "\">") << imageWidth;
+    QTest::newRow("fetch of qrc:")
+        << QByteArray("<script>window.probe = 'loading'; fetch('qrc:/icons/qelvora-32.png')"
+                      ".then(function (r) { return r.arrayBuffer(); })"
+                      ".then(function (b) { window.probe = b.byteLength; },"
+                      "      function () { window.probe = 0; });</script>")
+        << QStringLiteral("window.probe");
+}
+
+// The program's own resources (its icon in qrc:) and the files of the machine stay out of a
+// page's reach: nothing of them arrives.
+void TestHostilePages::programResourcesStayOutOfReach()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, probe);
+    QVERIFY(QFile::exists(QStringLiteral(":/icons/qelvora-32.png")));
+    const auto tw = openWindow(kQuietPage, page(body));
+    QVERIFY(tw);
+    QVariant result;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            result = evaluate(tw->window->WebBrowser2, probe);
+            return result != QVariant(QStringLiteral("loading"));
+        },
+        10000));
+    QCOMPARE(result.toInt(), 0);
+}
+
+void TestHostilePages::linksToOtherSchemesLaunchNothing_data()
+{
+    QTest::addColumn<QByteArray>("link");
+    QTest::newRow("mailto:") << QByteArray("<a href=\"mailto:lottery@example.com\">mail</a>");
+    QTest::newRow("tel:") << QByteArray("<a href=\"tel:+861012345678\">call</a>");
+    QTest::newRow("a scheme of some other program")
+        << QByteArray("<a href=\"qelvora-helper://run?x=1\">run</a>");
+    QTest::newRow("mailto: in a new window")
+        << QByteArray("<a href=\"mailto:lottery@example.com\" target=\"_blank\">mail</a>");
+    QTest::newRow("mailto: by a script on click")
+        << QByteArray("<button onclick=\"location.href = 'mailto:lottery@example.com'\">b</button>");
+}
+
+// A click on a link to another scheme follows nothing and starts nothing: the fake openers
+// record no start, and the panel stays on its page.
+void TestHostilePages::linksToOtherSchemesLaunchNothing()
+{
+    QFETCH(QByteArray, link);
+    const auto tw = openWindow(kQuietPage, twoTargets(link));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    const QUrl start = panel->url();
+    clickElement(panel, QStringLiteral("#go"));
+    QTest::qWait(200);
+    QCOMPARE(panel->url(), start);
+    clickElement(panel, QStringLiteral("#after"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->url(), m_site->url("/after.htm"), 10000);
+    // A started program records itself a few milliseconds after its start.
+    QTest::qWait(300);
+    QCOMPARE(launches().join(QStringLiteral("; ")), QString());
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
+             1);
+}
+
+// A click on a file input opens no file dialog (and so nothing can be handed to the page, and
+// the dialog writes no settings).
+void TestHostilePages::fileInputsOpenNoDialog()
+{
+    const auto tw = openWindow(kQuietPage, twoTargets("<input type=\"file\" multiple>"));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    ModalRecorder modals;
+    evaluate(panel, QStringLiteral("window.picked = 0; document.getElementById('go')"
+                                   ".addEventListener('change', function () { ++window.picked; });"
+                                   " true"));
+    clickElement(panel, QStringLiteral("#go"));
+    QTest::qWait(500);
+    clickElement(panel, QStringLiteral("#after"));
+    QCOMPARE(evaluate(panel, QStringLiteral("window.picked")), QVariant(0));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->url(), m_site->url("/after.htm"), 10000);
+    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+}
+
+// A page that wants to be asked before it is left (beforeunload, after the user has clicked in
+// it) gets no dialog: the question is answered "Cancel" at once, and the page stays.
+void TestHostilePages::leavingAPageAsksNothing()
+{
+    const auto tw = openWindow(
+        kQuietPage, twoTargets("<button type=\"button\">领奖</button>",
+                               "window.addEventListener('beforeunload', function (event) {"
+                               "    event.preventDefault(); event.returnValue = '还没领奖'; });"));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    const QUrl start = panel->url();
+    const qsizetype afterRequests = m_site->count("/after.htm");
+    ModalRecorder modals;
+    clickElement(panel, QStringLiteral("#go"));
+    clickElement(panel, QStringLiteral("#after"));
+    QTest::qWait(500);
+    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+    QCOMPARE(panel->url(), start);
+    QCOMPARE(m_site->count("/after.htm"), afterRequests);
+}
+
+void TestHostilePages::downloadsNeverBegin_data()
+{
+    QTest::addColumn<QByteArray>("link");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QList<QByteArray>>("headers");
+    QTest::newRow("attachment")
+        << QByteArray("<a href=\"/draws.txt\">draws</a>") << QByteArray("/draws.txt")
+        << QList<QByteArray>{"Content-Type: text/plain",
+                             "Content-Disposition: attachment; filename=\"draws.txt\""};
+    QTest::newRow("a type no page shows")
+        << QByteArray("<a href=\"/tool.bin\">tool</a>") << QByteArray("/tool.bin")
+        << QList<QByteArray>{"Content-Type: application/octet-stream"};
+    QTest::newRow("download attribute")
+        << QByteArray("<a href=\"/ball.png\" download=\"ball.png\">ball</a>")
+        << QByteArray("/ball.png") << QList<QByteArray>{"Content-Type: image/png"};
+}
+
+// A download a page starts is never begun: no byte of it lands in the temporary folder or the
+// home folder, not even for a moment, and no download is reported finished. The answer streams
+// in for a while, so that a file begun for it would be seen.
+void TestHostilePages::downloadsNeverBegin()
+{
+    QFETCH(QByteArray, link);
+    QFETCH(QByteArray, path);
+    QFETCH(QList<QByteArray>, headers);
+    // How far the answer got: chunks written, and whether it has ended (all sent, or the engine
+    // hung up on it).
+    struct Answer {
+        int requests = 0;
+        int chunks = 0;
+        bool ended = false;
+    };
+    constexpr int kChunks = 64;
+    const auto answer = std::make_shared<Answer>();
+    m_site->handle(path, [answer, headers](const LoopbackSite::Request &, QTcpSocket *socket) {
+        ++answer->requests;
+        QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: "
+                          + QByteArray::number(kChunks * 65536) + "\r\n";
+        for (const QByteArray &line : headers)
+            head += line + "\r\n";
+        socket->write(head + "\r\n");
+        QObject::connect(socket, &QTcpSocket::disconnected, [answer] { answer->ended = true; });
+        auto *timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, answer] {
+            if (answer->chunks == kChunks || socket->state() != QAbstractSocket::ConnectedState) {
+                timer->stop();
+                answer->ended = true;
+                socket->disconnectFromHost();
+                return;
+            }
+            ++answer->chunks;
+            socket->write(QByteArray(65536, 'x'));
+        });
+        timer->start(5);
+    });
+
+    QStringList finished;
+    const auto watch = connect(
+        QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
+        [&](QWebEngineDownloadRequest *download) {
+            connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
+                    [&finished, download] {
+                        if (download->state() == QWebEngineDownloadRequest::DownloadCompleted)
+                            finished << download->url().path();
+                    });
+        });
+
+    const auto tw = openWindow(kQuietPage, twoTargets(link));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    clickElement(panel, QStringLiteral("#go"));
+    QTRY_VERIFY_WITH_TIMEOUT(answer->requests >= 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(answer->ended, 10000);
+    clickElement(panel, QStringLiteral("#after"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_site->count("/after.htm") >= 1, 10000);
+    QTest::qWait(300);
+    disconnect(watch);
+    QCOMPARE(finished.join(QStringLiteral("; ")), QString());
+    QCOMPARE(entriesUnder(m_temp).join(QStringLiteral("; ")), QString());
+    QCOMPARE(m_folderChanges->count(), 0);
+}
+
+// Every thread of every process of the web engine runs at a lower priority (a higher nice
+// value) than the window's process, so that a page that burns the processor leaves the window's
+// timers their time.
+void TestHostilePages::panelProcessesRunBelowTheWindow()
+{
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    const int windowNice = niceOf(getpid());
+    QStringList notBelow;
+    int tasks = 0;
+    auto check = [&] {
+        notBelow.clear();
+        tasks = 0;
+        const QList<pid_t> processes = descendants();
+        for (pid_t pid : processes) {
+            const QList<pid_t> ids = tasksOf(pid);
+            for (pid_t tid : ids) {
+                ++tasks;
+                const int nice = niceOf(tid);
+                if (nice <= windowNice && nice != 1000)
+                    notBelow << QStringLiteral("%1/%2: %3").arg(pid).arg(tid).arg(nice);
+            }
+        }
+        return notBelow.isEmpty();
+    };
+    QVERIFY(descendants().size() >= 2);
+    if (!QTest::qWaitFor(check, 5000))
+        QFAIL(qPrintable(QStringLiteral("%1 of %2 threads not below nice %3: %4")
+                             .arg(notBelow.size())
+                             .arg(tasks)
+                             .arg(windowNice)
+                             .arg(notBelow.mid(0, 8).join(QStringLiteral(", ")))));
+    QVERIFY(tasks >= 10);
+    // The window's own threads keep their priority.
+    const QList<pid_t> own = tasksOf(getpid());
+    for (pid_t tid : own)
+        QCOMPARE(niceOf(tid), windowNice);
+}
+
+void TestHostilePages::pageMemoryIsCapped_data()
+{
+    QTest::addColumn<QByteArray>("lower"); // empty: the endless body
+    QTest::addColumn<int>("limitOverStartMiB"); // 0: the watch looks away (a limit of 1 TiB)
+    QTest::addColumn<int>("boundOverStartMiB");
+    // Each page stops by itself at 1.5 GiB.
+    QTest::newRow("array buffers") << page({}, R"js(
+var kept = [];
+(function grow() {
+    if (kept.length >= 96)
+        return;
+    var buffer = new ArrayBuffer(16 << 20);
+    new Uint8Array(buffer).fill(7);
+    kept.push(buffer);
+    setTimeout(grow, 40);
+})();
+)js") << 160 << 416;
+    QTest::newRow("script heap") << page({}, R"js(
+var kept = [];
+(function grow() {
+    if (kept.length >= 96)
+        return;
+    kept.push(new Array(2 << 20).fill(kept.length + 0.5));
+    setTimeout(grow, 40);
+})();
+)js") << 0 << 512;
+    QTest::newRow("endless body") << QByteArray() << 160 << 416;
+}
+
+// A page that takes memory without end is stopped: the panels end blank, what the pages'
+// processes hold stays bounded, and the window still draws. The watch's limit is lowered for
+// the test, far below its 512 MiB, so that the test is quick; in the script heap row the watch
+// looks away and the engine's own limit on a page's script heap has to do it.
+void TestHostilePages::pageMemoryIsCapped()
+{
+    QFETCH(QByteArray, lower);
+    QFETCH(int, limitOverStartMiB);
+    QFETCH(int, boundOverStartMiB);
+
+    // The endless body: chunks of text as fast as the engine takes them, up to 1.5 GiB.
+    const QByteArray streamPath = "/endless.htm";
+    m_site->handle(streamPath, [](const LoopbackSite::Request &, QTcpSocket *socket) {
+        constexpr qint64 kEnd = qint64(1536) << 20;
+        static const QByteArray chunk = "<div>" + QByteArray(65536, 'x') + "</div>\n";
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
+                      "<!DOCTYPE html><html><body>");
+        auto *timer = new QTimer(socket);
+        auto sent = std::make_shared<qint64>(0);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent] {
+            if (*sent >= kEnd || socket->state() != QAbstractSocket::ConnectedState) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            while (socket->bytesToWrite() < (1 << 20)) {
+                socket->write(chunk);
+                *sent += chunk.size();
+            }
+        });
+        timer->start(1);
+    });
+
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    Form1 &window = *tw->window;
+    QTest::qWait(500);
+    const double start = pagesMemoryMiB();
+    QVERIFY(start > 0);
+    window.panelWatch->setMemoryLimit(
+        limitOverStartMiB > 0 ? qint64(start + limitOverStartMiB) << 20 : qint64(1) << 40);
+
+    QWebEngineView *panel = window.WebBrowser2;
+    if (lower.isEmpty()) {
+        panel->load(m_site->url(streamPath));
+    } else {
+        m_site->put("/hungry.htm", kHtml, lower);
+        panel->load(m_site->url("/hungry.htm"));
+    }
+    double peak = start;
+    // The watch ends every page process, and so both panels go blank; the engine's limit on the
+    // script heap ends the process of the page that passed it.
+    const bool both = limitOverStartMiB > 0;
+    const bool blanked = QTest::qWaitFor(
+        [&] {
+            peak = std::max(peak, pagesMemoryMiB());
+            return (!both || window.WebBrowser1->url().scheme() == QLatin1String("about"))
+                   && panel->url().scheme() == QLatin1String("about");
+        },
+        30000);
+    const QString held = QStringLiteral("the pages held %1 MiB at most, %2 MiB at the start")
+                             .arg(peak, 0, 'f', 0)
+                             .arg(start, 0, 'f', 0);
+    QVERIFY2(blanked, qPrintable(QStringLiteral("the panels did not go blank; ") + held));
+    QVERIFY2(peak - start < boundOverStartMiB, qPrintable(held));
+    QTRY_VERIFY_WITH_TIMEOUT(isBlank(panel), 10000);
+    if (both)
+        QVERIFY(isBlank(window.WebBrowser1));
+    QVERIFY(tw->draws());
+    // The blank page is far below any limit: the panel stays as it is.
+    QTest::qWait(600);
+    QVERIFY(isBlank(panel));
+}
+
+// A page in both panels that asks for one dialog after another without end. No dialog comes up,
+// and meanwhile every button of the window works when clicked through the window: a manual
+// draw, an automatic run and its stop (whose own message is the only dialog), and closing.
+void TestHostilePages::dialogStormLeavesTheWindowUsable()
+{
+    const QByteArray storm = page({}, R"js(
+for (var i = 0; ; ++i) {
+    alert('中奖了 ' + i);
+    confirm('领奖? ' + i);
+    prompt('身份证号 ' + i, '');
+    if (i === 300)
+        navigator.sendBeacon('/storm-300');
+}
+)js");
+    m_site->put(kNewsPath, kHtml, storm);
+    m_site->put(kLotteryPathOnWire, kHtml, storm);
+    ModalRecorder modals;
+    TestWindow tw(m_site->base());
+    Form1 &window = *tw.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (int draw = 0; draw < 4; ++draw)
+        tw.random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    // 900 dialogs have been asked for.
+    QTRY_VERIFY_WITH_TIMEOUT(m_site->count("/storm-300") >= 1, 20000);
+    QVERIFY(tw.draws());
+
+    test::setReference(window, {"01", "02", "03", "04", "05", "06", "07"});
+    clickThroughWindow(window, window.Command2);
+    QTRY_COMPARE_WITH_TIMEOUT(test::buttonStates(window), QStringLiteral("001"), 5000);
+    clickThroughWindow(window, window.Command3);
+    QTRY_COMPARE_WITH_TIMEOUT(modals.seen.size(), 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Timer15->isActive() && !window.drawRunning(), 5000);
+    QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
+    QCOMPARE(modals.seen, QStringList{QStringLiteral("QMessageBox: 摇奖提示框")});
+
+    QVERIFY(window.windowHandle()->close());
+    QVERIFY(!window.isVisible());
+    QCOMPARE(modals.seen.size(), 1);
+}
+
+// A page that calls window.open() in a loop without a click of the user's opens nothing and
+// gets no window back: the calls end inside the page's own process.
+void TestHostilePages::windowOpenStormReachesNothing()
+{
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    const QVariant opened = evaluate(tw->window->WebBrowser2, QStringLiteral(
+        "(function () { var opened = 0; for (var i = 0; i < 500; ++i) "
+        "if (window.open('/after.htm', '_blank')) ++opened; return opened; })()"));
+    QCOMPARE(opened, QVariant(0));
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
+             1);
+}
+
+QELVORA_TEST_MAIN(TestHostilePages)
+#include "tst_hostile_pages.moc"
