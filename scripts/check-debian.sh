@@ -99,9 +99,11 @@ cleanup() {
   set +e
   trap - EXIT INT TERM
   [ -n "$step_pid" ] && stop_tree "$step_pid"
-  remove_root "$work/build-root"
-  remove_root "$work/install-root"
-  rm -rf --one-file-system "$work"
+  if remove_root "$work/build-root" && remove_root "$work/install-root"; then
+    rm -rf --one-file-system "$work"
+  else
+    echo "$me: $work left in place; unmount what is below it, then remove it" >&2
+  fi
   exit "$rc"
 }
 trap cleanup EXIT
@@ -110,7 +112,8 @@ trap 'exit 143' TERM
 
 # step <log name> <label> <command...>: runs the command (a function of this script, with
 # errexit on) with its output in the step's log and prints one line with its duration; on
-# failure, says whether the archive was out of reach, prints the log's end and exits.
+# failure, says whether the archive was out of reach (for the steps that download), prints the
+# log's end and exits.
 n=0
 step() {
   local name=$1 label=$2 start=$SECONDS rc=0 log
@@ -129,7 +132,7 @@ step() {
     return 0
   fi
   echo "$me: $label $((SECONDS - start)) s FAILED (exit $rc, log $log)"
-  if grep -Eqi "$unreachable" "$log"; then
+  if [[ $name == debootstrap-* || $name == install* ]] && grep -Eqi "$unreachable" "$log"; then
     echo "$me: Debian's archive could not be reached (downloads were retried $retries times), so the check could not run to its end"
   fi
   echo "--- last 40 lines of $log:"
