@@ -33,9 +33,9 @@ PanelPage::PanelPage(QObject *parent)
     // window.open() without a click of the user's is turned away inside the page's own process,
     // so that a page calling it in a loop costs the window nothing.
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    // A page whose process has ended (it crashed, the system ran out of memory, or the watch
-    // ended it) leaves its panel blank; a reload by the user brings it back. about:blank itself
-    // is not loaded again, so that a process that cannot run does not make a loop.
+    // A page whose process has ended (it crashed, went past its script heap, or the watch ended
+    // it) leaves its panel blank. about:blank itself is not loaded again, so that a process that
+    // cannot run makes no loop.
     connect(
         this, &QWebEnginePage::renderProcessTerminated, this,
         [this] {
