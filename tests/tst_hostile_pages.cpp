@@ -39,6 +39,7 @@
 
 using namespace qelvora;
 using test::LoopbackSite;
+using test::centreOf;
 using test::evaluate;
 
 namespace {
@@ -69,18 +70,6 @@ QByteArray twoTargets(const QByteArray &go, const QByteArray &script = {})
                     + go.mid(go.indexOf(' ')) + "<a id=\"after\" href=\"/after.htm\" style=\""
                     + style + "left: 50%\">after</a>",
                 script);
-}
-
-// Where the centre of the first element that matches the selector lies in the panel.
-QPoint centreOf(QWebEngineView *panel, const QString &selector)
-{
-    const QVariantList xy =
-        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
-                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
-                                       "r.top + r.height / 2]; })()")
-                            .arg(selector))
-            .toList();
-    return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
 }
 
 // A left click at the centre of an element, as the mouse gives it to the panel's page.
@@ -248,27 +237,11 @@ private:
     QTimer m_poll;
 };
 
-// A window on the site with its timers shortened fifty times and spies on its panels' loads.
-struct TestWindow {
-    explicit TestWindow(const QUrl &site)
-    {
-        auto scripted = std::make_unique<test::ScriptedRandom>();
-        random = scripted.get();
-        window = std::make_unique<Form1>(std::move(scripted), site);
-        test::shortenTimers(*window);
-        upperLoads =
-            std::make_unique<QSignalSpy>(window->WebBrowser1, &QWebEngineView::loadFinished);
-        lowerLoads =
-            std::make_unique<QSignalSpy>(window->WebBrowser2, &QWebEngineView::loadFinished);
-    }
+// The shared panel window, able to run a draw through the real button.
+struct TestWindow : test::PanelWindow {
+    using test::PanelWindow::PanelWindow;
 
-    bool showAndLoad(int timeoutMs = 20000)
-    {
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get())
-               && QTest::qWaitFor([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
-                                  timeoutMs);
-    }
+    bool showAndLoad(int timeoutMs = 20000) { return show() && waitForBothLoads(timeoutMs); }
 
     // Runs one scripted manual draw, clicked through the window, and tells whether it ended with
     // the expected boxes and log line.
@@ -287,11 +260,6 @@ struct TestWindow {
                && window->Text4->text().endsWith(QStringLiteral("07-12-03-30-01-25  +  09")
                                                  + QString(78, u' '));
     }
-
-    std::unique_ptr<Form1> window;
-    test::ScriptedRandom *random = nullptr;
-    std::unique_ptr<QSignalSpy> upperLoads;
-    std::unique_ptr<QSignalSpy> lowerLoads;
 };
 
 } // namespace

@@ -51,6 +51,7 @@ QByteArray bigPage(const QByteArray &title, bool standardsMode = true, bool grab
 const QByteArray kHtml = "text/html; charset=utf-8";
 
 using test::LoopbackSite;
+using test::centreOf;
 using test::evaluate;
 
 // What the panel's document looks like to a user: whether scroll bars take room in the viewport,
@@ -138,32 +139,9 @@ protected:
     }
 };
 
-// A window on a site with its timers shortened, a scripted chance and spies on both panels'
-// finished loads.
-struct TestWindow {
-    explicit TestWindow(const QUrl &site)
-    {
-        auto scripted = std::make_unique<test::ScriptedRandom>();
-        random = scripted.get();
-        window = std::make_unique<Form1>(std::move(scripted), site);
-        test::shortenTimers(*window);
-        upperLoads =
-            std::make_unique<QSignalSpy>(window->WebBrowser1, &QWebEngineView::loadFinished);
-        lowerLoads =
-            std::make_unique<QSignalSpy>(window->WebBrowser2, &QWebEngineView::loadFinished);
-    }
-
-    bool show()
-    {
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get());
-    }
-
-    bool waitForBothLoads(int timeoutMs = 20000)
-    {
-        return QTest::qWaitFor([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
-                               timeoutMs);
-    }
+// The shared panel window, able to lead its lower panel on to another page.
+struct TestWindow : test::PanelWindow {
+    using test::PanelWindow::PanelWindow;
 
     // Lets the lower panel go on to another page and waits until that load has finished.
     bool followLink(const QUrl &url, int timeoutMs = 20000)
@@ -174,11 +152,6 @@ struct TestWindow {
         return QTest::qWaitFor([&] { return lowerLoads->count() > before; }, timeoutMs)
                && lowerLoads->last().first().toBool();
     }
-
-    std::unique_ptr<Form1> window;
-    test::ScriptedRandom *random = nullptr;
-    std::unique_ptr<QSignalSpy> upperLoads;
-    std::unique_ptr<QSignalSpy> lowerLoads;
 };
 
 } // namespace
@@ -326,18 +299,6 @@ QStringList panelMenuAt(QWebEngineView *panel, const QPoint &spot)
     }
     menu->close();
     return texts;
-}
-
-// Where the centre of the first element that matches the selector lies in the panel.
-QPoint centreOf(QWebEngineView *panel, const QString &selector)
-{
-    const QVariantList xy =
-        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
-                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
-                                       "r.top + r.height / 2]; })()")
-                            .arg(selector))
-            .toList();
-    return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
 }
 
 } // namespace

@@ -90,6 +90,40 @@ void MessageCatcher::poll()
     box->button(QMessageBox::Ok)->click();
 }
 
+PanelWindow::PanelWindow(const QUrl &site)
+{
+    auto scripted = std::make_unique<ScriptedRandom>();
+    random = scripted.get();
+    window = std::make_unique<Form1>(std::move(scripted), site);
+    shortenTimers(*window);
+    upperLoads = std::make_unique<QSignalSpy>(window->WebBrowser1, &QWebEngineView::loadFinished);
+    lowerLoads = std::make_unique<QSignalSpy>(window->WebBrowser2, &QWebEngineView::loadFinished);
+}
+
+bool PanelWindow::show()
+{
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
+}
+
+bool PanelWindow::waitForBothLoads(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
+                           timeoutMs);
+}
+
+// Where the centre of the first element that matches the selector lies in the panel.
+QPoint centreOf(QWebEngineView *panel, const QString &selector)
+{
+    const QVariantList xy =
+        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
+                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
+                                       "r.top + r.height / 2]; })()")
+                            .arg(selector))
+            .toList();
+    return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
+}
+
 QStringList ballTexts(const Form1 &window)
 {
     return {window.Text1->text(), window.Text2->text(), window.Text3->text(),

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QString>
 #include <QTimer>
 #include <QApplication>
@@ -107,6 +108,25 @@ void startRun(Form1 &window, const QStringList &reference);
 // Runs a script in a web panel's top-level document and waits for its result. An invalid
 // QVariant means the script threw or no answer came.
 QVariant evaluate(QWebEngineView *view, const QString &script);
+
+// A window on a web site with a scripted random source, its timers shortened fifty times and spies
+// on both panels' finished loads.
+struct PanelWindow {
+    explicit PanelWindow(const QUrl &site);
+
+    // Shows the window and waits until it is on the screen.
+    bool show();
+    // Waits until both panels have finished their first load, well or not.
+    bool waitForBothLoads(int timeoutMs = 20000);
+
+    std::unique_ptr<Form1> window;
+    ScriptedRandom *random = nullptr;
+    std::unique_ptr<QSignalSpy> upperLoads;
+    std::unique_ptr<QSignalSpy> lowerLoads;
+};
+
+// Where the centre of the first element that matches the selector lies in the panel.
+QPoint centreOf(QWebEngineView *panel, const QString &selector);
 
 // Where the keyboard focus is, by control name ("Text4", "Command1", ...; "none" outside the
 // window's controls). Inside a web panel, its inner widget counts as the panel, and the page
