@@ -2,7 +2,7 @@
 # Checks the committed tree (HEAD of this repository) on a fresh minimal Debian of the given
 # release, as a new user would meet it there:
 #   1. debootstrap --variant=minbase SUITE into a new root and clone the tree into it;
-#   2. install what the README's commands need (scripts/install-deps.sh test), then run the README's
+#   2. install what the README's commands need (scripts/install-deps.sh release: the test set and what the package needs), then run the README's
 #      test command, ./scripts/test.sh, as root inside the root; a compiler warning fails it too;
 #   3. build the Debian package there (cmake --workflow --preset package);
 #   4. debootstrap a second fresh root of the same release, apt-get install ./qelvora_*.deb into
@@ -169,7 +169,7 @@ clone_tree() {
 }
 
 install_deps() {
-  in_root "$work/build-root" sh -c 'cd /src && bash scripts/install-deps.sh test'
+  in_root "$work/build-root" sh -c 'cd /src && bash scripts/install-deps.sh release'
 }
 
 # The suite runs in a network namespace of its own: no network (the tests need none; the
@@ -319,7 +319,7 @@ export work title
 start=$SECONDS
 step debootstrap-build-root "debootstrap (build root)" make_root "$work/build-root"
 step clone "clone $(git -C "$repo" rev-parse --short HEAD)" clone_tree
-step install-deps "./scripts/install-deps.sh test" install_deps
+step install-deps "./scripts/install-deps.sh release" install_deps
 step test "./scripts/test.sh" run_tests
 step package "cmake --workflow --preset package" build_package
 deb=$(cd "$work" && ls qelvora_*.deb)

@@ -38,6 +38,8 @@ release_packages=(
   # drives the window there (git clones the tree into the root, ip brings up the loopback of
   # the private networks the tests and the draw run in).
   dpkg-dev lintian debootstrap xdotool xclip git iproute2
+  # CPack's Debian generator reads the binaries' types with file(1) to compute dependencies.
+  file
   # The Windows resource script is compiled with mingw-w64's windres, through cpp, against
   # mingw-w64's headers.
   binutils-mingw-w64-x86-64 cpp mingw-w64-common
