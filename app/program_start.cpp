@@ -182,10 +182,7 @@ void prepareProcess()
     limitPageScriptHeap();
     startNoSessionBus();
     keepNoShaderCache();
-    // The engine's own sandbox (user namespaces and chroot) cannot start inside the kernel's
-    // file rules, so they are laid only where that sandbox is off (root, or switched off).
-    if (qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").split(' ').contains("--no-sandbox"))
-        forbidCreatingFiles();
+    forbidCreatingFiles();
 }
 
 void setIdentity()
