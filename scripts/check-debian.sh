@@ -269,12 +269,15 @@ draw_once() {
 
   # The web engine's processes: none may run with --no-sandbox, and the sandboxed ones (the
   # zygote and the pages' renderers) live in user namespaces of their own.
+  # A zygote and the processes it forks may rewrite their command line as one string, the
+  # arguments joined by spaces (the engine's arguments hold no spaces), so both forms are read.
   local sandboxed=0 unsandboxed=0
   for p in $(descendants "$app_pid"); do
-    tr '\0' '\n' < "/proc/$p/cmdline" 2> /dev/null | grep -q '^--type=' || continue
-    type=$(tr '\0' '\n' < "/proc/$p/cmdline" | sed -n 's/^--type=//p' | head -1)
+    tr '\0 ' '\n\n' < "/proc/$p/cmdline" > "$work/arguments" 2> /dev/null || continue
+    grep -q '^--type=' "$work/arguments" || continue
+    type=$(sed -n 's/^--type=//p' "$work/arguments" | head -1)
     printf 'pid %s type=%s user-ns=%s\n' "$p" "$type" "$(readlink "/proc/$p/ns/user")"
-    if tr '\0' '\n' < "/proc/$p/cmdline" | grep -qx -- '--no-sandbox'; then
+    if grep -qx -- '--no-sandbox' "$work/arguments"; then
       unsandboxed=$((unsandboxed + 1))
     elif [ "$(readlink "/proc/$p/ns/user")" != "$(readlink /proc/self/ns/user)" ]; then
       sandboxed=$((sandboxed + 1))
