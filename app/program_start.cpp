@@ -99,6 +99,15 @@ void limitPageScriptHeap()
     addWebEngineSwitch("--js-flags", "--max-old-space-size=256");
 }
 
+// Chromium writes a log of its own to the terminal, from the program and from every engine
+// process: now and then an error line about its inner workings in normal operation (a message
+// between its processes turned away on a busy machine, say). Only its fatal messages are left
+// on; a developer has the rest back with QTWEBENGINE_CHROMIUM_FLAGS=--log-level=0.
+void quietChromiumLog()
+{
+    addWebEngineSwitch("--log-level", "3");
+}
+
 // With no session bus (a start over ssh -X, a kiosk), the D-Bus libraries of the toolkit and of
 // the engine would start one of their own: dbus-launch and a bus daemon that outlive the window
 // and write into the home folder. A bus the session has in its runtime folder the libraries
@@ -180,6 +189,7 @@ void prepareProcess()
 {
     switchOffWebEngineSandboxWhenNeeded();
     limitPageScriptHeap();
+    quietChromiumLog();
     startNoSessionBus();
     keepNoShaderCache();
     forbidCreatingFiles();
