@@ -2,8 +2,9 @@
 # Checks the committed tree (HEAD of this repository) on a fresh minimal Debian of the given
 # release, as a new user would meet it there:
 #   1. debootstrap --variant=minbase SUITE into a new root and clone the tree into it;
-#   2. install what the README's commands need (scripts/install-deps.sh release: the test set and what the package needs), then run the README's
-#      test command, ./scripts/test.sh, as root inside the root; a compiler warning fails it too;
+#   2. install what the README's commands need (scripts/install-deps.sh release: the test set
+#      and what the package needs), then run the README's test command, ./scripts/test.sh, as
+#      root inside the root; a compiler or CMake warning fails it too;
 #   3. build the Debian package there (cmake --workflow --preset package);
 #   4. debootstrap a second fresh root of the same release, apt-get install ./qelvora_*.deb into
 #      it, and run one manual draw through the real button as a normal user with the web
@@ -180,8 +181,8 @@ run_tests() {
     chroot "$work/build-root" env -i HOME=/root USER=root LOGNAME=root \
     PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 TERM=dumb \
     sh -c 'cd /src && ./scripts/test.sh' | tee "$work/test-output"
-  if grep -E ': warning:' "$work/test-output"; then
-    echo "FAIL: the compiler warned (above)"
+  if grep -E ': warning:|^CMake Warning' "$work/test-output"; then
+    echo "FAIL: the compiler or CMake warned (above)"
     exit 1
   fi
 }
