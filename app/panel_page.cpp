@@ -2,19 +2,21 @@
 #include "panel_page.h"
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QList>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInfo>
 
 #if defined(Q_OS_LINUX)
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #endif
 
 namespace qelvora {
@@ -94,22 +96,45 @@ void PanelRequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 
 namespace {
 
-QByteArray readProc(pid_t pid, const char *name)
+// The files under /proc are read with plain system calls: the watch reads some hundred of them
+// four times a second.
+QByteArray procPath(pid_t pid, const char *name, pid_t tid = 0)
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    char path[64];
+    if (tid)
+        std::snprintf(path, sizeof path, "/proc/%d/task/%d/%s", int(pid), int(tid), name);
+    else
+        std::snprintf(path, sizeof path, "/proc/%d/%s", int(pid), name);
+    return path;
+}
+
+// The whole of a small file under /proc; empty when it cannot be read (the process is gone).
+QByteArray readProc(pid_t pid, const char *name, pid_t tid = 0)
+{
+    QByteArray content;
+    const int fd = open(procPath(pid, name, tid).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return content;
+    char buffer[4096];
+    ssize_t count = 0;
+    while ((count = read(fd, buffer, sizeof buffer)) > 0)
+        content.append(buffer, count);
+    close(fd);
+    return content;
 }
 
 QList<pid_t> threadsOf(pid_t pid)
 {
     QList<pid_t> threads;
-    const QStringList names = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs);
-    for (const QString &name : names) {
-        bool ok = false;
-        const pid_t tid = name.toInt(&ok);
-        if (ok)
+    DIR *folder = opendir(procPath(pid, "task").constData());
+    if (!folder)
+        return threads;
+    while (const dirent *entry = readdir(folder)) {
+        const pid_t tid = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (tid > 0)
             threads << tid;
     }
+    closedir(folder);
     return threads;
 }
 
@@ -119,13 +144,10 @@ QList<pid_t> childrenOf(pid_t pid)
     QList<pid_t> children;
     const QList<pid_t> threads = threadsOf(pid);
     for (pid_t tid : threads) {
-        QFile file(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(tid));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> ids = file.readAll().simplified().split(' ');
+        const QList<QByteArray> ids = readProc(pid, "children", tid).split(' ');
         for (const QByteArray &id : ids) {
-            if (!id.isEmpty())
-                children << id.toInt();
+            if (const int child = id.toInt(); child > 0)
+                children << static_cast<pid_t>(child);
         }
     }
     return children;
@@ -180,29 +202,45 @@ void PanelWatch::start()
 }
 
 // New processes and threads keep appearing (a page of another site, the engine's helpers), and
-// a thread may raise its own priority; each round looks at all of them again. A process forked
-// by a thread already lowered starts lowered.
+// a thread may raise its own priority: once a second the watch walks all of them again, and
+// notes the page processes among them. A process forked by a thread already lowered starts
+// lowered. What the page processes hold it reads every round; before it ends them it walks
+// again, so that it never ends a process that has taken a noted process's number.
 void PanelWatch::check()
 {
 #if defined(Q_OS_LINUX)
-    QList<pid_t> pages;
+    if (m_round++ % kRoundsPerWalk == 0)
+        m_pageProcesses = walk();
     qint64 heldKiB = 0;
+    for (qint64 pid : std::as_const(m_pageProcesses)) {
+        const QByteArray status = '\n' + readProc(static_cast<pid_t>(pid), "status");
+        heldKiB += statusValue(status, "RssAnon") + statusValue(status, "RssShmem");
+    }
+    if (heldKiB * 1024 <= m_memoryLimit)
+        return;
+    const QList<qint64> pages = walk();
+    for (qint64 pid : pages)
+        kill(static_cast<pid_t>(pid), SIGKILL);
+    m_pageProcesses.clear();
+#endif
+}
+
+// Lowers the priority of every thread of every process below this one, and returns the page
+// processes among them.
+QList<qint64> PanelWatch::walk()
+{
+    QList<qint64> pages;
+#if defined(Q_OS_LINUX)
     QList<pid_t> queue = childrenOf(getpid());
     while (!queue.isEmpty()) {
         const pid_t pid = queue.takeFirst();
         lowerPriority(pid);
-        const QByteArray status = '\n' + readProc(pid, "status");
-        if (isPageProcess(pid, status)) {
+        if (isPageProcess(pid, '\n' + readProc(pid, "status")))
             pages << pid;
-            heldKiB += statusValue(status, "RssAnon") + statusValue(status, "RssShmem");
-        }
         queue += childrenOf(pid);
     }
-    if (heldKiB * 1024 <= m_memoryLimit)
-        return;
-    for (pid_t pid : std::as_const(pages))
-        kill(pid, SIGKILL);
 #endif
+    return pages;
 }
 
 } // namespace qelvora
