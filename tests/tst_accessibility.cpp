@@ -129,10 +129,10 @@ void TestAccessibility::counterReadsItsCountAndAnnouncesIt()
     g_announcements.clear();
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     window.Command1_Click();
-    QTRY_VERIFY(!window.drawRunning());
+    QELVORA_TRY_VERIFY(!window.drawRunning(), 5000);
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
     window.Command1_Click();
-    QTRY_VERIFY(!window.drawRunning());
+    QELVORA_TRY_VERIFY(!window.drawRunning(), 5000);
 
     QStringList announced;
     for (const Announcement &a : std::as_const(g_announcements)) {

@@ -251,7 +251,7 @@ struct TestWindow : test::PanelWindow {
         random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
         const QString logBefore = window->Text4->text();
         clickThroughWindow(*window, window->Command1);
-        return QTest::qWaitFor([this, &logBefore] { return window->Command1->isEnabled()
+        return test::waitUntil([this, &logBefore] { return window->Command1->isEnabled()
                                                 && !window->drawRunning()
                                                 && window->Text4->text() != logBefore; },
                                20000)
@@ -409,7 +409,7 @@ void TestHostilePages::programResourcesStayOutOfReach()
     const auto tw = openWindow(kQuietPage, page(body));
     QVERIFY(tw);
     QVariant result;
-    QVERIFY(QTest::qWaitFor(
+    QVERIFY(test::waitUntil(
         [&] {
             result = evaluate(tw->window->WebBrowser2, probe);
             return result != QVariant(QStringLiteral("loading"));
@@ -441,12 +441,12 @@ void TestHostilePages::linksToOtherSchemesLaunchNothing()
     QWebEngineView *panel = tw->window->WebBrowser2;
     const QUrl start = panel->url();
     clickElement(panel, QStringLiteral("#go"));
-    QTest::qWait(200);
+    test::pause(200);
     QCOMPARE(panel->url(), start);
     clickElement(panel, QStringLiteral("#after"));
-    QTRY_COMPARE_WITH_TIMEOUT(panel->url(), m_site->url("/after.htm"), 10000);
+    QELVORA_TRY_COMPARE(panel->url(), m_site->url("/after.htm"), 10000);
     // A started program records itself a few milliseconds after its start.
-    QTest::qWait(300);
+    test::pause(300);
     QCOMPARE(launches().join(QStringLiteral("; ")), QString());
     const QWidgetList tops = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
@@ -465,10 +465,10 @@ void TestHostilePages::fileInputsOpenNoDialog()
                                    ".addEventListener('change', function () { ++window.picked; });"
                                    " true"));
     clickElement(panel, QStringLiteral("#go"));
-    QTest::qWait(500);
+    test::pause(500);
     clickElement(panel, QStringLiteral("#after"));
     QCOMPARE(evaluate(panel, QStringLiteral("window.picked")), QVariant(0));
-    QTRY_COMPARE_WITH_TIMEOUT(panel->url(), m_site->url("/after.htm"), 10000);
+    QELVORA_TRY_COMPARE(panel->url(), m_site->url("/after.htm"), 10000);
     QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
 }
 
@@ -487,7 +487,7 @@ void TestHostilePages::leavingAPageAsksNothing()
     ModalRecorder modals;
     clickElement(panel, QStringLiteral("#go"));
     clickElement(panel, QStringLiteral("#after"));
-    QTest::qWait(500);
+    test::pause(500);
     QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
     QCOMPARE(panel->url(), start);
     QCOMPARE(m_site->count("/after.htm"), afterRequests);
@@ -564,11 +564,11 @@ void TestHostilePages::downloadsNeverBegin()
     QVERIFY(tw);
     QWebEngineView *panel = tw->window->WebBrowser2;
     clickElement(panel, QStringLiteral("#go"));
-    QTRY_VERIFY_WITH_TIMEOUT(answer->requests >= 1, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(answer->ended, 10000);
+    QELVORA_TRY_VERIFY(answer->requests >= 1, 10000);
+    QELVORA_TRY_VERIFY(answer->ended, 10000);
     clickElement(panel, QStringLiteral("#after"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_site->count("/after.htm") >= 1, 10000);
-    QTest::qWait(300);
+    QELVORA_TRY_VERIFY(m_site->count("/after.htm") >= 1, 10000);
+    test::pause(300);
     disconnect(watch);
     QCOMPARE(finished.join(QStringLiteral("; ")), QString());
     QCOMPARE(entriesUnder(m_temp).join(QStringLiteral("; ")), QString());
@@ -601,7 +601,7 @@ void TestHostilePages::panelProcessesRunBelowTheWindow()
         return notBelow.isEmpty();
     };
     QVERIFY(descendants().size() >= 2);
-    if (!QTest::qWaitFor(check, 5000))
+    if (!test::waitUntil(check, 5000))
         QFAIL(qPrintable(QStringLiteral("%1 of %2 threads not below nice %3: %4")
                              .arg(notBelow.size())
                              .arg(tasks)
@@ -677,7 +677,7 @@ void TestHostilePages::pageMemoryIsCapped()
     const auto tw = openWindow(kQuietPage, kQuietPage);
     QVERIFY(tw);
     Form1 &window = *tw->window;
-    QTest::qWait(500);
+    test::pause(500);
     const double start = pagesMemoryMiB();
     QVERIFY(start > 0);
     window.panelWatch->setMemoryLimit(
@@ -694,7 +694,7 @@ void TestHostilePages::pageMemoryIsCapped()
     // The watch ends every page process, and so both panels go blank; the engine's limit on the
     // script heap ends the process of the page that passed it.
     const bool both = limitOverStartMiB > 0;
-    const bool blanked = QTest::qWaitFor(
+    const bool blanked = test::waitUntil(
         [&] {
             peak = std::max(peak, pagesMemoryMiB());
             return (!both || window.WebBrowser1->url().scheme() == QLatin1String("about"))
@@ -706,12 +706,12 @@ void TestHostilePages::pageMemoryIsCapped()
                              .arg(start, 0, 'f', 0);
     QVERIFY2(blanked, qPrintable(QStringLiteral("the panels did not go blank; ") + held));
     QVERIFY2(peak - start < boundOverStartMiB, qPrintable(held));
-    QTRY_VERIFY_WITH_TIMEOUT(isBlank(panel), 10000);
+    QELVORA_TRY_VERIFY(isBlank(panel), 10000);
     if (both)
         QVERIFY(isBlank(window.WebBrowser1));
     QVERIFY(tw->draws());
     // The blank page is far below any limit: the panel stays as it is.
-    QTest::qWait(600);
+    test::pause(600);
     QVERIFY(isBlank(panel));
 }
 
@@ -739,15 +739,15 @@ for (var i = 0; ; ++i) {
     for (int draw = 0; draw < 4; ++draw)
         tw.random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     // 900 dialogs have been asked for.
-    QTRY_VERIFY_WITH_TIMEOUT(m_site->count("/storm-300") >= 1, 20000);
+    QELVORA_TRY_VERIFY(m_site->count("/storm-300") >= 1, 20000);
     QVERIFY(tw.draws());
 
     test::setReference(window, {"01", "02", "03", "04", "05", "06", "07"});
     clickThroughWindow(window, window.Command2);
-    QTRY_COMPARE_WITH_TIMEOUT(test::buttonStates(window), QStringLiteral("001"), 5000);
+    QELVORA_TRY_COMPARE(test::buttonStates(window), QStringLiteral("001"), 5000);
     clickThroughWindow(window, window.Command3);
-    QTRY_COMPARE_WITH_TIMEOUT(modals.seen.size(), 1, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.Timer15->isActive() && !window.drawRunning(), 5000);
+    QELVORA_TRY_COMPARE(modals.seen.size(), 1, 5000);
+    QELVORA_TRY_VERIFY(!window.Timer15->isActive() && !window.drawRunning(), 5000);
     QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
     QCOMPARE(modals.seen, QStringList{QStringLiteral("QMessageBox: 摇奖提示框")});
 

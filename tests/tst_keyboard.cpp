@@ -74,17 +74,17 @@ void TestKeyboard::panelsAreOneStopOnTheErrorPage()
     QSignalSpy bottom(window.WebBrowser2, &QWebEngineView::loadFinished);
     window.show();
     QVERIFY(activate(window));
-    QTRY_VERIFY_WITH_TIMEOUT(!top.isEmpty() && !bottom.isEmpty(), 20000);
+    QELVORA_TRY_VERIFY(!top.isEmpty() && !bottom.isEmpty(), 20000);
     QCOMPARE(top.first().first().toBool(), false);
     QCOMPARE(bottom.first().first().toBool(), false);
     const QString focusable = QStringLiteral(
         "Array.from(document.querySelectorAll('a[href], button, input, select, textarea, "
         "[tabindex]')).filter(function (e) { return e.offsetWidth > 0; }).length");
     for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2})
-        QTRY_VERIFY(test::evaluate(panel, focusable).toInt() > 0);
+        QELVORA_TRY_VERIFY(test::evaluate(panel, focusable).toInt() > 0, 5000);
 
     window.Text4->setFocus();
-    QTRY_COMPARE(test::focusStop(window), QStringLiteral("Text4"));
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Text4"), 5000);
     const QStringList forward = {"WebBrowser1", "Text5", "Text6",       "Text7",
                                  "Text8",       "WebBrowser2", "Command2", "Text9"};
     QCOMPARE(test::tabThrough(window, forward.size()).join(u' '), forward.join(u' '));
@@ -103,17 +103,17 @@ void TestKeyboard::manualDrawTwiceWithReturn()
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 16);
     window.Command1->setFocus();
-    QTRY_COMPARE(test::focusStop(window), QStringLiteral("Command1"));
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command1"), 5000);
 
     press(Qt::Key_Return);
     QCOMPARE(window.Label4->text(), QStringLiteral("1"));
     QCOMPARE(test::buttonStates(window), QStringLiteral("000"));
-    QTRY_COMPARE(test::buttonStates(window), QStringLiteral("110"));
+    QELVORA_TRY_COMPARE(test::buttonStates(window), QStringLiteral("110"), 5000);
     QCOMPARE(test::focusStop(window), QStringLiteral("Command1"));
 
     press(Qt::Key_Return);
     QCOMPARE(window.Label4->text(), QStringLiteral("2"));
-    QTRY_COMPARE(test::buttonStates(window), QStringLiteral("110"));
+    QELVORA_TRY_COMPARE(test::buttonStates(window), QStringLiteral("110"), 5000);
     QCOMPARE(test::ballTexts(window), QStringList({"01", "02", "03", "04", "05", "06", "16"}));
     QCOMPARE(test::focusStop(window), QStringLiteral("Command1"));
     QCOMPARE(m_random->shortfall, 0);
@@ -127,7 +127,7 @@ void TestKeyboard::focusMovedDuringTheDrawStaysMoved()
     QVERIFY(activate(window));
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     window.Command1->setFocus();
-    QTRY_COMPARE(test::focusStop(window), QStringLiteral("Command1"));
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command1"), 5000);
 
     press(Qt::Key_Return);
     QCOMPARE(window.Label4->text(), QStringLiteral("1"));
@@ -135,7 +135,7 @@ void TestKeyboard::focusMovedDuringTheDrawStaysMoved()
     QVERIFY2(handedTo != QLatin1String("Command1"), qPrintable(handedTo));
     press(Qt::Key_Backtab, Qt::ShiftModifier); // Command1 is disabled: back to Text3
     QCOMPARE(test::focusStop(window), QStringLiteral("Text3"));
-    QTRY_COMPARE(test::buttonStates(window), QStringLiteral("110"));
+    QELVORA_TRY_COMPARE(test::buttonStates(window), QStringLiteral("110"), 5000);
     QCOMPARE(test::focusStop(window), QStringLiteral("Text3"));
 
     press(Qt::Key_Return); // a locked box takes no key
@@ -153,15 +153,15 @@ void TestKeyboard::automaticRunTwiceWithReturn()
     test::setReference(window, {"07", "12", "03", "30", "01", "25", "09"});
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     window.Command2->setFocus();
-    QTRY_COMPARE(test::focusStop(window), QStringLiteral("Command2"));
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command2"), 5000);
 
     test::MessageCatcher catcher;
     press(Qt::Key_Return);
     QVERIFY(window.Timer15->isActive());
     QCOMPARE(test::buttonStates(window), QStringLiteral("001"));
-    QTRY_COMPARE(catcher.seen.size(), 1);
+    QELVORA_TRY_COMPARE(catcher.seen.size(), 1, 5000);
     QCOMPARE(catcher.seen.first().title, QStringLiteral("摇奖提示框"));
-    QTRY_COMPARE(test::buttonStates(window), QStringLiteral("110"));
+    QELVORA_TRY_COMPARE(test::buttonStates(window), QStringLiteral("110"), 5000);
     QVERIFY(!window.Timer15->isActive());
     QVERIFY(activate(window));
     QCOMPARE(test::focusStop(window), QStringLiteral("Command2"));
@@ -190,11 +190,11 @@ void TestKeyboard::stopTwiceWithReturn()
 
     // The press action clicks the button the way a mouse click looks, a moment later.
     automatic->doAction(QAccessibleActionInterface::pressAction());
-    QTRY_VERIFY(window.Timer15->isActive());
+    QELVORA_TRY_VERIFY(window.Timer15->isActive(), 5000);
     window.Command3->setFocus();
-    QTRY_COMPARE(test::focusStop(window), QStringLiteral("Command3"));
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command3"), 5000);
     press(Qt::Key_Return);
-    QTRY_COMPARE(catcher.seen.size(), 1);
+    QELVORA_TRY_COMPARE(catcher.seen.size(), 1, 5000);
     QCOMPARE(catcher.seen.last().text, QStringLiteral("本次摇奖结束后，将停止继续摇奖"));
     QVERIFY(!window.Timer15->isActive());
     QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
@@ -202,11 +202,11 @@ void TestKeyboard::stopTwiceWithReturn()
     QVERIFY(test::focusStop(window) != QLatin1String("Command3"));
 
     automatic->doAction(QAccessibleActionInterface::pressAction());
-    QTRY_VERIFY(window.Timer15->isActive());
+    QELVORA_TRY_VERIFY(window.Timer15->isActive(), 5000);
     QCOMPARE(test::buttonStates(window), QStringLiteral("001"));
     QCOMPARE(test::focusStop(window), QStringLiteral("Command3"));
     press(Qt::Key_Return);
-    QTRY_COMPARE(catcher.seen.size(), 2);
+    QELVORA_TRY_COMPARE(catcher.seen.size(), 2, 5000);
     QVERIFY(!window.Timer15->isActive());
 }
 

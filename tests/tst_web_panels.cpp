@@ -149,7 +149,7 @@ struct TestWindow : test::PanelWindow {
         const qsizetype before = lowerLoads->count();
         const QString href = url.toString(QUrl::FullyEncoded);
         evaluate(window->WebBrowser2, QStringLiteral("location.href = '%1'; true").arg(href));
-        return QTest::qWaitFor([&] { return lowerLoads->count() > before; }, timeoutMs)
+        return test::waitUntil([&] { return lowerLoads->count() > before; }, timeoutMs)
                && lowerLoads->last().first().toBool();
     }
 };
@@ -238,7 +238,7 @@ void TestWebPanels::arrivingPagesLeaveTheFocusInText1()
              QVariant(QStringLiteral("box")));
     QCOMPARE(evaluate(window.WebBrowser2, QStringLiteral("document.activeElement.id")),
              QVariant(QStringLiteral("box")));
-    QTRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(), QStringLiteral("no"));
+    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(), QStringLiteral("no"), 5000);
     QCoreApplication::processEvents();
 
     QVERIFY(window.isActiveWindow());
@@ -288,7 +288,7 @@ QStringList panelMenuAt(QWebEngineView *panel, const QPoint &spot)
         return {QStringLiteral("(panel not started)")};
     QTest::mouseClick(page, Qt::RightButton, {}, spot);
     QMenu *menu = nullptr;
-    if (!QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu *>(
+    if (!test::waitUntil([&] { return (menu = qobject_cast<QMenu *>(
                                             QApplication::activePopupWidget())) != nullptr; },
                          10000))
         return {QStringLiteral("(no menu)")};
@@ -331,7 +331,7 @@ void TestWebPanels::panelsSpeakChinese()
 void TestWebPanels::lowerPanelLosesItsScrollBars()
 {
     Form1 &window = *m_shared->window;
-    QTRY_COMPARE_WITH_TIMEOUT(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
+    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
     const ScrollState lower = scrollState(window.WebBrowser2);
     QCOMPARE(lower.title, QStringLiteral("lottery"));
     QVERIFY(lower.hasBody);
@@ -378,13 +378,13 @@ void TestWebPanels::laterPagesLoseTheirScrollBarsToo()
         QVERIFY(m_shared->followLink(url));
     } else {
         window.WebBrowser2->load(url);
-        QTRY_COMPARE_WITH_TIMEOUT(m_shared->lowerLoads->count(), loads + 1, 20000);
+        QELVORA_TRY_COMPARE(m_shared->lowerLoads->count(), loads + 1, 20000);
         QCOMPARE(m_shared->lowerLoads->last().first().toBool(), true);
     }
     QCOMPARE(m_shared->lowerLoads->count(), loads + 1);
     QCOMPARE(m_site->count(path.toLatin1()), 1);
 
-    QTRY_COMPARE_WITH_TIMEOUT(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
+    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
     const ScrollState later = scrollState(window.WebBrowser2);
     QCOMPARE(later.title, title);
     QVERIFY(later.overflows);
@@ -511,7 +511,7 @@ void TestWebPanels::drawRunsWhateverThePanelsDo()
 
     if (site == QLatin1String("silent")) {
         // Both requests are out and held.
-        QTRY_VERIFY_WITH_TIMEOUT(silent.requests.size() >= 2, 20000);
+        QELVORA_TRY_VERIFY(silent.requests.size() >= 2, 20000);
     } else {
         QVERIFY(tw->waitForBothLoads());
         const bool loaded = site == QLatin1String("serving");
@@ -523,7 +523,7 @@ void TestWebPanels::drawRunsWhateverThePanelsDo()
     tw->random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     QTest::mouseClick(window.Command1, Qt::LeftButton);
     QVERIFY(window.drawRunning());
-    QTRY_VERIFY_WITH_TIMEOUT(window.Command1->isEnabled(), 10000);
+    QELVORA_TRY_VERIFY(window.Command1->isEnabled(), 10000);
 
     QCOMPARE(test::ballTexts(window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
     QCOMPARE(window.Text4->text(),
@@ -570,7 +570,7 @@ void TestWebPanels::documentsWithoutBodyAreLeftAlone()
     auto *page = new ConsoleWatchingPage(window.WebBrowser2);
     window.WebBrowser2->setPage(page);
     QVERIFY(tw.show());
-    QTRY_VERIFY_WITH_TIMEOUT(!tw.lowerLoads->isEmpty(), 20000);
+    QELVORA_TRY_VERIFY(!tw.lowerLoads->isEmpty(), 20000);
     QCOMPARE(tw.lowerLoads->first().first().toBool(), true);
 
     const QStringList rootNames = {QStringLiteral("svg"), QStringLiteral("draws")};
@@ -591,7 +591,7 @@ void TestWebPanels::documentsWithoutBodyAreLeftAlone()
     }
 
     QVERIFY(tw.followLink(site.base().resolved(QUrl(QStringLiteral("/next.htm")))));
-    QTRY_COMPARE_WITH_TIMEOUT(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
+    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).verticalBar, 0, 10000);
     const ScrollState next = scrollState(window.WebBrowser2);
     QCOMPARE(next.title, QStringLiteral("next"));
     QCOMPARE(next.horizontalBar, 0);

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QTest>
 #include <QWebEnginePage>
@@ -14,6 +15,33 @@
 #include <utility>
 
 namespace qelvora::test {
+
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(5);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    check.start();
+    deadline.start(timeoutMs);
+    loop.exec();
+    return done();
+}
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 float ScriptedRandom::next()
 {
@@ -108,8 +136,8 @@ bool PanelWindow::show()
 
 bool PanelWindow::waitForBothLoads(int timeoutMs)
 {
-    return QTest::qWaitFor([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
-                           timeoutMs);
+    return waitUntil([this] { return !upperLoads->isEmpty() && !lowerLoads->isEmpty(); },
+                     timeoutMs);
 }
 
 // Where the centre of the first element that matches the selector lies in the panel.
@@ -160,7 +188,7 @@ QVariant evaluate(QWebEngineView *view, const QString &script)
 {
     auto answer = std::make_shared<std::optional<QVariant>>();
     view->page()->runJavaScript(script, [answer](const QVariant &result) { *answer = result; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000))
+    if (!waitUntil([&] { return answer->has_value(); }, 10000))
         return QVariant();
     return answer->value();
 }
@@ -215,7 +243,7 @@ QStringList tabThrough(const Form1 &window, int presses, bool backwards)
         else
             QTest::keyClick(focus, Qt::Key_Tab);
         const QString before = stop;
-        const bool moved = QTest::qWaitFor(
+        const bool moved = waitUntil(
             [&] {
                 stop = focusStop(window);
                 return stop != before;
@@ -227,7 +255,7 @@ QStringList tabThrough(const Form1 &window, int presses, bool backwards)
             stops << stop + QStringLiteral(" (stayed)");
             continue;
         }
-        const bool settled = QTest::qWaitFor(
+        const bool settled = waitUntil(
             [&] {
                 const QString again = focusStop(window);
                 return std::exchange(stop, again) == again;

@@ -24,6 +24,28 @@
 
 namespace qelvora::test {
 
+// Runs the event loop until done() holds or timeoutMs have passed, and tells whether done()
+// held. QTest::qWaitFor and QTest::qWait (and so the QTRY_ macros) sleep 10 ms between their
+// passes over the events; the web engine's browser side runs on this thread as long chains of
+// tasks, each posted by the one before, and with a sleep per link a page takes seconds to load.
+// This loop never sleeps while there is work.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+
+// Runs the event loop for the given time, without the sleeps of QTest::qWait.
+void pause(int ms);
+
+// QTRY_VERIFY_WITH_TIMEOUT and QTRY_COMPARE_WITH_TIMEOUT on waitUntil().
+#define QELVORA_TRY_VERIFY(expr, timeoutMs)                                                       \
+    do {                                                                                          \
+        qelvora::test::waitUntil([&] { return bool(expr); }, timeoutMs);                          \
+        QVERIFY(expr);                                                                            \
+    } while (false)
+#define QELVORA_TRY_COMPARE(actual, expected, timeoutMs)                                          \
+    do {                                                                                          \
+        qelvora::test::waitUntil([&] { return (actual) == (expected); }, timeoutMs);              \
+        QCOMPARE(actual, expected);                                                               \
+    } while (false)
+
 // A site on loopback whose port refuses connections: the web panels get no page and no test
 // ever reaches beyond this machine.
 inline const QUrl kNowhere{QStringLiteral("http://127.0.0.1:9")};
