@@ -58,22 +58,6 @@ QString missingSongFaceWarning()
         .arg(name, faces.join(QStringLiteral(" or ")));
 }
 
-// Adds a switch to the web engine's command line (QTWEBENGINE_CHROMIUM_FLAGS), after the switches
-// already there, unless one of the same name is among them: a switch the user gave wins.
-void addWebEngineSwitch(const QByteArray &name, const QByteArray &value = {})
-{
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
-    const QByteArrayList present = flags.split(' ');
-    for (const QByteArray &flag : present) {
-        if (flag == name || flag.startsWith(name + '='))
-            return;
-    }
-    if (!flags.isEmpty())
-        flags += ' ';
-    flags += value.isEmpty() ? name : name + '=' + value;
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-}
-
 // Chromium refuses to run as root with its sandbox on, so then it is switched off. Someone who
 // switched it off with QTWEBENGINE_DISABLE_SANDBOX (set to anything, even empty, as the engine
 // reads it) keeps it off. Both go through --no-sandbox: the variable itself has the engine print
@@ -247,6 +231,20 @@ void chooseSoftwareRenderer()
 }
 
 } // namespace
+
+void addWebEngineSwitch(const QByteArray &name, const QByteArray &value)
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
+    const QByteArrayList present = flags.split(' ');
+    for (const QByteArray &flag : present) {
+        if (flag == name || flag.startsWith(name + '='))
+            return;
+    }
+    if (!flags.isEmpty())
+        flags += ' ';
+    flags += value.isEmpty() ? name : name + '=' + value;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
 
 std::unique_ptr<QApplication> startProgram(int &argc, char **argv)
 {

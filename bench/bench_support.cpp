@@ -1,8 +1,9 @@
 // Pieces the benchmark programs share: environment, site, waits, clocks, statistics.
 #include "bench_support.h"
 
+#include "app/program_start.h"
+
 #include <QEventLoop>
-#include <QTest>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebEngineView>
@@ -40,12 +41,8 @@ qint64 readClock(clockid_t clock)
 
 void prepareWebEngineEnvironment()
 {
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
-    for (const char *flag : {"--disable-background-networking", "--disable-component-update"}) {
-        if (!flags.split(' ').contains(flag))
-            flags += (flags.isEmpty() ? "" : " ") + QByteArray(flag);
-    }
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    addWebEngineSwitch("--disable-background-networking");
+    addWebEngineSwitch("--disable-component-update");
 }
 
 QUrl panelSite(const QString &name, test::LoopbackSite &site)
@@ -62,13 +59,6 @@ QUrl panelSite(const QString &name, test::LoopbackSite &site)
     return {};
 }
 
-void idle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 QStringList waitForPanels(Form1 &window, int timeoutMs)
 {
     QStringList outcomes;
@@ -79,7 +69,7 @@ QStringList waitForPanels(Form1 &window, int timeoutMs)
                             + QLatin1String(ok ? " loaded" : " failed"));
         });
     }
-    static_cast<void>(QTest::qWaitFor([&] { return outcomes.size() == 2; }, timeoutMs));
+    static_cast<void>(test::waitUntil([&] { return outcomes.size() == 2; }, timeoutMs));
     return outcomes;
 }
 

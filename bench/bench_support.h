@@ -28,9 +28,6 @@ inline const QStringList kPanelSites{QStringLiteral("refuse"), QStringLiteral("s
 // The address of the named site, putting its pages up on site; empty for an unknown name.
 QUrl panelSite(const QString &name, test::LoopbackSite &site);
 
-// Runs the event loop for ms milliseconds (a precise timer: a coarse one may end 5 % early).
-void idle(int ms);
-
 // Waits up to timeoutMs for both web panels to finish loading, whatever the outcome; returns
 // what each did ("WebBrowser1 loaded", "WebBrowser2 failed").
 QStringList waitForPanels(Form1 &window, int timeoutMs);

@@ -110,7 +110,7 @@ std::vector<DrawRecord> recordDraws(Form1 &window, int draws)
                     .arg(kDrawTimeoutMs));
             return {};
         }
-        idle(1000);
+        test::pause(1000);
     }
     return records;
 }
@@ -151,7 +151,7 @@ int main(int argc, char *argv[])
     window.show();
     // The window is measured as it runs normally: shown, its panels loaded and calmed down.
     const QStringList loaded = withPanels ? waitForPanels(window, 20000) : QStringList();
-    idle(1000);
+    test::pause(1000);
 
     say(QStringLiteral("qelvora_bench_draw: %1 manual draw(s), shipped intervals and random "
                        "source; Qt %2, platform %3, %4")

@@ -228,7 +228,7 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
     Form1 window(nullptr, siteUrl);
     window.show();
     const QStringList outcomes = waitForPanels(window, 30000);
-    idle(kSettleAfterLoadMs);
+    test::pause(kSettleAfterLoadMs);
     say(QStringLiteral("Footprint child: panels on %1 (%2): %3; %4 request(s) served")
             .arg(siteUrl.toString(), siteName, outcomes.join(QStringLiteral(", ")))
             .arg(site.requests.size()));
@@ -257,7 +257,7 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
 
     say();
     measureCpu(QStringLiteral("%1 s idle").arg(kIdleMs / 1000), kIdleCpuTarget, [] {
-        idle(kIdleMs);
+        test::pause(kIdleMs);
         return true;
     });
     say();

@@ -39,7 +39,7 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 void pause(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

@@ -31,7 +31,8 @@ namespace qelvora::test {
 // This loop never sleeps while there is work.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 
-// Runs the event loop for the given time, without the sleeps of QTest::qWait.
+// Runs the event loop for the given time, without the sleeps of QTest::qWait (on a precise
+// timer: a coarse one may end 5 % early).
 void pause(int ms);
 
 // QTRY_VERIFY_WITH_TIMEOUT and QTRY_COMPARE_WITH_TIMEOUT on waitUntil().
