@@ -1,4 +1,4 @@
-// Form1: construction of every control with its place, font and colour, the tab order, the
+// Form1: construction of every control with its place, font and colour, the
 // load handler, the timer switch, the message box and window-level events.
 #include "form1.h"
 
@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
@@ -53,98 +52,6 @@ QFont songFont(qreal points, bool bold = false)
     return font;
 }
 
-// A web panel takes the focus through the inner widget its engine creates when it starts, to
-// which the panel hands the focus on (its focus proxy). Qt keeps that inner widget right behind
-// the panel in the focus chain, and Tab treats the two as one control; but setTabOrder() moves
-// only widgets that accept focus themselves, and a panel does not by default. Placing the inner
-// widget alone would leave the panel behind in its old place, where Tab would stop on it a
-// second time. So the panel accepts focus itself and is placed as a whole.
-void takesItsPlaceInTheTabOrder(QWebEngineView *panel)
-{
-    panel->setFocusPolicy(Qt::StrongFocus);
-}
-
-// Return and the keypad's Enter press the button that has the focus, once per press, as Space
-// does. QPushButton does that itself only as an auto-default button, but such a button makes
-// itself the default button whenever it takes the focus (isDefault() turns true), and the style
-// then draws it with the default button's frame. This filter gives the buttons the key and
-// leaves their state and look alone.
-class EnterPressesButton final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-            || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
-            return false;
-        auto *button = static_cast<QPushButton *>(watched);
-        // A disabled button still sees the key in its filters; it stays unpressed.
-        if (!button->isEnabled())
-            return false;
-        // A held key repeats; only its first press counts, as with Space.
-        if (!key->isAutoRepeat())
-            button->click();
-        return true;
-    }
-};
-
-// A button that is disabled while it has the focus, as a draw or a run disables the button whose
-// key started it, hands the focus on to the next control. Once enabled again it takes the focus
-// back, unless the user has moved the focus in the meantime: Return, draw, Return runs two
-// draws. The window may have lost its activation to a message box when the button is disabled;
-// the focus it means is the window's own (focusWidget()), kept while another window is active.
-class TakesBackItsFocus final : public QObject {
-public:
-    explicit TakesBackItsFocus(QPushButton *button)
-        : QObject(button)
-        , m_button(button)
-    {
-        button->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::FocusIn:
-            m_hasFocus = true;
-            break;
-        case QEvent::FocusOut: {
-            // Another window taking the activation leaves the button the window's focus, and
-            // being disabled is what is waited for below.
-            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-            if (m_button->isEnabled() && reason != Qt::ActiveWindowFocusReason
-                && reason != Qt::PopupFocusReason)
-                m_hasFocus = false;
-            break;
-        }
-        case QEvent::EnabledChange:
-            if (!m_button->isEnabled()) {
-                m_waiting = std::exchange(m_hasFocus, false);
-                m_handedTo = m_button->window()->focusWidget();
-            } else if (std::exchange(m_waiting, false)
-                       && m_button->window()->focusWidget() == m_handedTo) {
-                m_button->setFocus(Qt::OtherFocusReason);
-            }
-            break;
-        default:
-            break;
-        }
-        return false;
-    }
-
-private:
-    QPushButton *m_button;
-    bool m_hasFocus = false;
-    bool m_waiting = false;
-    QPointer<QWidget> m_handedTo;
-};
-
 // The window's colours: Qt's own light palette, whatever scheme the desktop hands over. The pure
 // red and pure blue texts of the layout were chosen for light system colours, and on a dark
 // scheme's backgrounds the blue ones cannot be read. (Fusion is built into Qt and its standard
@@ -181,9 +88,8 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     createControls();
     connectHandlers();
     Form_Load();
-    setUpTabOrder();
-    Text1->setFocus();
-    adoptAccessibleInterfaces(this);
+    setUpFocus();
+    dropEarlyAccessibleInterfaces(this);
 }
 
 Form1::~Form1() = default;
@@ -235,14 +141,10 @@ void Form1::createControls()
         keepWholeCharacters(box);
         return box;
     };
-    auto *enterPressesButton = new EnterPressesButton(this);
-    auto button = [this, enterPressesButton](const QString &caption, int left, int width) {
+    auto button = [this](const QString &caption, int left, int width) {
         auto *b = new QPushButton(caption, this);
         place(b, left, 3600, width, 495);
         b->setFont(songFont(9));
-        b->setAutoDefault(false);
-        b->installEventFilter(enterPressesButton);
-        new TakesBackItsFocus(b);
         return b;
     };
 
@@ -250,7 +152,6 @@ void Form1::createControls()
     Label4 = label(QStringLiteral("0"), 1080, 120, 855, 375, songFont(15.75, true), kBlue);
     Label3 = label(QStringLiteral("次>"), 2040, 120, 615, 375, songFont(15.75, true), kBlue);
     WebBrowser1 = new QWebEngineView(this);
-    takesItsPlaceInTheTabOrder(WebBrowser1);
     place(WebBrowser1, 2760, 120, 4575, 375);
     WebBrowser1->hide(); // shown with its page, after the window's first paint
 
@@ -291,7 +192,6 @@ void Form1::createControls()
     Label5->setMouseTracking(true);
     Label5->installEventFilter(this);
     WebBrowser2 = new QWebEngineView(this);
-    takesItsPlaceInTheTabOrder(WebBrowser2);
     place(WebBrowser2, 600, 8160, 6495, 615);
     WebBrowser2->hide();
 
@@ -336,59 +236,6 @@ void Form1::createControls()
         // The draw's timing rests on these intervals; a coarse timer may be 5 % off.
         (*member)->setTimerType(Qt::PreciseTimer);
     }
-}
-
-void Form1::setUpTabOrder()
-{
-    // Labels take places in the order but never take focus; these are the focusable controls
-    // in their order. Tab goes on from the last to the first.
-    const QList<QWidget *> order = {Text1,  Text2,  Text3,  Command1, Text4,  WebBrowser1,
-                                    Text5,  Text6,  Text7,  Text8,    WebBrowser2, Command2,
-                                    Command3, Text9, Text10, Text11, Text12, Text13, Text14,
-                                    Text15};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
-}
-
-// Tab and Shift+Tab walk the focus chain that setUpTabOrder() lays, as Qt does, with one
-// difference: a web panel is one stop, whatever its page holds. A panel that Qt gives the focus
-// by Tab passes it on to its page's first link or field (by Shift+Tab, its last), and each of
-// those would be a stop of its own, in a strip where a page shows next to nothing of them (the
-// engine's own page for a site that cannot be reached has a link and a button). So a panel is
-// given the focus as a whole, and Tab inside it leaves it (see eventFilter()).
-bool Form1::focusNextPrevChild(bool next)
-{
-    QWidget *from = focusWidget();
-    if (!from)
-        return QWidget::focusNextPrevChild(next);
-    // The control of the window that holds a widget: the widget itself, or the panel it is in.
-    const auto controlOf = [this](QWidget *widget) -> QWidget * {
-        while (widget && widget->parentWidget() != this)
-            widget = widget->parentWidget();
-        return widget;
-    };
-    const auto takesTab = [this](QWidget *widget) {
-        return (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->isEnabled()
-            && widget->isVisibleTo(this);
-    };
-    QWidget *const leaving = controlOf(from);
-    for (QWidget *w = next ? from->nextInFocusChain() : from->previousInFocusChain(); w != from;
-         w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
-        QWidget *control = controlOf(w);
-        if (!control || control == leaving)
-            continue;
-        if (auto *panel = qobject_cast<QWebEngineView *>(control)) {
-            if (!takesTab(panel))
-                continue;
-            panel->setFocus(Qt::OtherFocusReason); // not Tab: the page keeps its own focus
-            return true;
-        }
-        if (!takesTab(w) || w->focusProxy())
-            continue;
-        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        return true;
-    }
-    return false;
 }
 
 void Form1::connectHandlers()

@@ -1,8 +1,8 @@
 // Form1, the program's one window.
 #pragma once
 
-#include "engine/draw_slots.h"
-#include "engine/random_source.h"
+#include "draw_slots.h"
+#include "random_source.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +134,10 @@ protected:
 private:
     void keepClientSize();
     void createControls();
+    // The Tab order, the panels as one stop each, Return on the buttons, the focus in Text1
+    // (focus.cpp).
+    class PanelTabStops;
+    void setUpFocus();
     void setUpTabOrder();
     void connectHandlers();
     void Form_Load();
@@ -163,7 +167,6 @@ private:
     QTimer *rollerTimer(int position, BlueFinish finish) const;
 
     void connectWebPanels();
-    void watchPanelKeys();
     void navigate(QWebEngineView *view, const QString &path);
     void startPendingNavigations();
     void showPanelMenu(QWebEngineView *view, const QPoint &position);

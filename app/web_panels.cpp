@@ -1,12 +1,12 @@
 // The two web panels and the link label. The panels only show pages of the vendor site; the
 // lower one loses its scroll bars whenever a document has loaded. What a page may do in a panel
 // is kept in bounds by the panels' page class and the watch over their processes
-// (panel_page.h). The link label turns blue under the mouse and red again over the bare window.
+// (panels/). The link label turns blue under the mouse and red again over the bare window.
 #include "chinese_texts.h"
 #include "form1.h"
 #include "panel_page.h"
+#include "panel_watch.h"
 
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWebEnginePage>
@@ -62,10 +62,6 @@ void setLabelColor(QLabel *label, const QColor &color)
 void Form1::connectWebPanels()
 {
     for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
-        // The panel creates the inner widget that takes its focus only once the engine runs,
-        // and Qt then moves the panel with it to the end of the focus chain; the tab order is
-        // laid again then so that the panel keeps its place in it.
-        view->installEventFilter(this);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, view](const QPoint &position) { showPanelMenu(view, position); });
@@ -134,42 +130,11 @@ void Form1::Form_MouseMove()
     setLabelColor(Label5, kLinkNormal);
 }
 
-// The widgets inside a panel, the one that takes its focus among them, come and go with its
-// engine; each is watched for Tab.
-void Form1::watchPanelKeys()
-{
-    for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
-        for (QWidget *inner : view->findChildren<QWidget *>())
-            inner->installEventFilter(this); // once, however often this runs
-    }
-}
-
+// The link label sees its own mouse moves.
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label5 && event->type() == QEvent::MouseMove)
         Label5_MouseMove();
-    if ((watched == WebBrowser1 || watched == WebBrowser2) && event->type() == QEvent::ChildAdded) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                setUpTabOrder();
-                watchPanelKeys();
-            },
-            Qt::QueuedConnection);
-    }
-    // Tab in a panel goes to the next control of the window, not to the page's next link or
-    // field: a panel is one stop (focusNextPrevChild()). Ctrl+Tab and the like stay the page's.
-    if (event->type() == QEvent::KeyPress && watched != WebBrowser1 && watched != WebBrowser2
-        && (WebBrowser1->isAncestorOf(static_cast<QWidget *>(watched))
-            || WebBrowser2->isAncestorOf(static_cast<QWidget *>(watched)))) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        const auto held = key->modifiers();
-        if (tab && !(held & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-            focusNextPrevChild(key->key() == Qt::Key_Tab && !(held & Qt::ShiftModifier));
-            return true;
-        }
-    }
     return QWidget::eventFilter(watched, event);
 }
 

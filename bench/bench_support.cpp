@@ -1,7 +1,8 @@
 // Pieces the benchmark programs share: environment, site, waits, clocks, statistics.
 #include "bench_support.h"
 
-#include "app/program_start.h"
+#include "process_limits.h"
+#include "program_start.h"
 
 #include <QEventLoop>
 #include <QTcpSocket>

@@ -2,7 +2,7 @@
 // the window, clocks, and the statistics the reports print.
 #pragma once
 
-#include "app/form1.h"
+#include "form1.h"
 #include "support/loopback_site.h"
 #include "support/test_support.h"
 

@@ -11,10 +11,10 @@
 // window is shown, so the web engine never starts; --site chooses the panels' page (default
 // refuse: their error page; burn: a page that keeps every core busy, to see that such a page
 // leaves the draw its timing).
-#include "app/program_start.h"
-#include "app/text_boxes.h"
+#include "program_start.h"
+#include "text_boxes.h"
 #include "bench/bench_support.h"
-#include "engine/draw_slots.h"
+#include "draw_slots.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -11,8 +11,8 @@
 //   --child footprint NAME: opens the window with its panels on the named site; 3 s after both
 //       panels have finished loading it prints the resident memory of its process tree, then the
 //       CPU the tree used over 10 s idle and over one manual draw with the shipped intervals.
-#include "app/program_start.h"
-#include "app/text_boxes.h"
+#include "program_start.h"
+#include "text_boxes.h"
 #include "bench/bench_support.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 // The automatic comparison cycle: every 11 s compare the seven ball boxes with the reference
 // result by value; equal ends the run with a message, anything else starts the next draw.
 // Stop ends the run after the draw under way.
-#include "app/form1.h"
-#include "app/text_boxes.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "text_boxes.h"
+#include "number_rules.h"
 
 namespace qelvora {
 

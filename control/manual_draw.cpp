@@ -1,7 +1,7 @@
 // The manual draw and the pieces of a draw start that the automatic cycle shares with it.
-#include "app/form1.h"
-#include "app/text_boxes.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "text_boxes.h"
+#include "number_rules.h"
 
 namespace qelvora {
 

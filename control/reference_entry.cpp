@@ -1,7 +1,7 @@
 // Reference entry: the Automatic draw button checks that all seven reference boxes are filled,
 // writes single digits in two-digit form and arms the automatic cycle.
-#include "app/form1.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "number_rules.h"
 
 #include <algorithm>
 

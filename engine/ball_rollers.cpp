@@ -1,9 +1,9 @@
 // The ball rollers: every 50 ms each box whose position has no pick yet counts on by one; on the
 // first tick after its pick arrives it shows the pick in two-digit form and stops. The blue
 // roller, which settles last, also finishes the draw.
-#include "app/form1.h"
-#include "app/text_boxes.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "text_boxes.h"
+#include "number_rules.h"
 
 namespace qelvora {
 

@@ -1,7 +1,7 @@
 // The result log: one entry per finished draw appended to Text4, and the whole log emptied at a
 // draw start once it has grown beyond 58000 characters.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 
 namespace qelvora {
 

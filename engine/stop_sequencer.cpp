@@ -2,8 +2,8 @@
 // position (red 1..6, then blue). A stage that accepts its pick arms the next stage and disarms
 // itself; a red stage that draws a number already picked in this draw tries again one full
 // interval later.
-#include "app/form1.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "number_rules.h"
 
 namespace qelvora {
 

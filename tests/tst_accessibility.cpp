@@ -5,8 +5,8 @@
 // related to the heading of their row. CTest runs the program with an accessibility bus of its own
 // (accessibility_session.sh), so that accessibility is active from before the window is made, as
 // it is when a screen reader is running when the program starts.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QAccessible>

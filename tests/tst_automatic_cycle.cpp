@@ -1,8 +1,8 @@
 // The automatic comparison draw: reference entry and its check, the cycle that draws until the
 // boxes equal the reference, Stop, a manual draw pressed right after Stop, and the two ways a run
 // must not go wrong: comparing a draw still rolling, reporting a match twice.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QTest>

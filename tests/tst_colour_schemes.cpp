@@ -6,8 +6,8 @@
 // CTest runs the program twice: once with the "darker" scheme of qt6ct handed in as a desktop's
 // Qt platform theme does, through QApplication::setPalette() before any window exists, and once
 // with qt6ct itself as the platform theme, configured for that scheme (QT_QPA_PLATFORMTHEME).
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QAbstractScrollArea>

@@ -1,9 +1,9 @@
 // Numbers are read and written the same way on a desktop whose locale writes a comma as the
 // decimal point. CTest runs this program under de_DE.UTF-8, a locale it builds itself, and the
 // QApplication takes it from the environment exactly as the shipped program does.
-#include "app/form1.h"
-#include "app/text_boxes.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "text_boxes.h"
+#include "number_rules.h"
 #include "support/test_support.h"
 
 #include <QLocale>

@@ -3,8 +3,8 @@
 // reference boxes text that does not fit them (too long, tabs, line feeds, full-width digits,
 // characters outside the Basic Multilingual Plane), which the automatic comparison must still
 // read by its lenient number rule.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QAbstractButton>

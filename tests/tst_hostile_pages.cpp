@@ -8,9 +8,10 @@
 // DBUS_SESSION_BUS_ADDRESS unset, and fake xdg-open and dbus-launch programs (and the other
 // openers a desktop may use) first on PATH, which append a line to QELVORA_LAUNCH_LOG whenever
 // anything starts them. After every case the log is empty and both folders are still empty.
-#include "app/form1.h"
-#include "app/panel_page.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "panel_page.h"
+#include "panel_watch.h"
+#include "text_boxes.h"
 #include "support/loopback_site.h"
 #include "support/test_support.h"
 

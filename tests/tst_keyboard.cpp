@@ -2,8 +2,8 @@
 // panel is one Tab stop whatever page it shows, the engine's own error page included; and a
 // button that a draw or a run disables while it has the focus has it back when it is enabled
 // again, unless the user has moved the focus in between, so that the same key runs it again.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QAccessible>

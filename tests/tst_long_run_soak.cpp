@@ -2,9 +2,9 @@
 // that never matches, every draw checked the moment its blue box settles, then Stop.
 // QELVORA_SOAK_DRAWS sets the number of draws: by default 1100, which takes the log past its trim
 // length twice; CI runs 5000 (its test presets set it), to find what only endurance shows.
-#include "app/form1.h"
-#include "app/text_boxes.h"
-#include "engine/number_rules.h"
+#include "form1.h"
+#include "text_boxes.h"
+#include "number_rules.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>

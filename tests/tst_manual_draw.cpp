@@ -1,7 +1,7 @@
 // A manual draw from the click to the log entry, the guarantee that a draw start never lets an
 // earlier draw's chain run on beside it, and the keys that press the buttons.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QApplication>

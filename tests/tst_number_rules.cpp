@@ -1,8 +1,8 @@
 // The rules that turn texts into numbers and back, the draw state's pick tables, and the
 // shipped random source's distribution through the real ball formula.
-#include "engine/draw_slots.h"
-#include "engine/number_rules.h"
-#include "engine/random_source.h"
+#include "draw_slots.h"
+#include "number_rules.h"
+#include "random_source.h"
 
 #include <QTest>
 

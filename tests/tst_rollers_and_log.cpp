@@ -1,7 +1,7 @@
 // The ball rollers (counting, wrapping, settling, finishing the draw) and the result log
 // (entry format, lengths, trimming at a draw start).
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QTest>

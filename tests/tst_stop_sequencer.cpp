@@ -1,8 +1,8 @@
 // The stop stages: one pick per tick, repeats of earlier red picks rejected and retried one
 // full interval later, the blue stage preparing the log texts, and nothing outside the draw
 // state touched.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QTest>

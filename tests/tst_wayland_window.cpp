@@ -3,8 +3,8 @@
 // the client area is 514 x 609 again. CTest runs this program under a headless weston of its own
 // (wayland_session.sh), whose screen is lower than the window: the maximised window is smaller
 // than the window's own size there.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QGuiApplication>

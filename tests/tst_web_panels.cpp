@@ -6,9 +6,9 @@
 // The pages come from a real HTTP server on loopback inside the test; nothing leaves the machine.
 // The test runs in the C locale, as on a desktop set to no language at all, and sets up the
 // program's texts as the program does.
-#include "app/form1.h"
-#include "app/panel_page.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "panel_page.h"
+#include "text_boxes.h"
 #include "support/loopback_site.h"
 #include "support/test_support.h"
 

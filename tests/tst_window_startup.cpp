@@ -1,7 +1,7 @@
 // The window as it opens: title, size, controls at rest, timers set up and disabled, focus,
 // fonts, and the behaviour of locked and length-limited boxes.
-#include "app/form1.h"
-#include "app/text_boxes.h"
+#include "form1.h"
+#include "text_boxes.h"
 #include "support/test_support.h"
 
 #include <QAccessible>

@@ -1,7 +1,7 @@
 // Test helpers: scripted chance, shortened timers, message catcher.
 #include "test_support.h"
 
-#include "app/text_boxes.h"
+#include "text_boxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,9 +2,9 @@
 // a window, and a catcher that reads and answers modal message boxes.
 #pragma once
 
-#include "app/form1.h"
-#include "app/program_start.h"
-#include "engine/random_source.h"
+#include "form1.h"
+#include "program_start.h"
+#include "random_source.h"
 
 #include <QElapsedTimer>
 #include <QList>

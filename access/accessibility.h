@@ -15,6 +15,6 @@ void installAccessibleInterfaces();
 // knows it by its name; such an interface is Qt's stock one and would stay. This drops every
 // interface made that early, so that the next question gets the window's own. Runs once all
 // controls exist.
-void adoptAccessibleInterfaces(Form1 *window);
+void dropEarlyAccessibleInterfaces(Form1 *window);
 
 } // namespace qelvora

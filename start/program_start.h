@@ -6,8 +6,6 @@
 // they build is the window the user gets.
 #pragma once
 
-#include <QByteArray>
-
 #include <memory>
 
 class QApplication;
@@ -17,10 +15,5 @@ namespace qelvora {
 // Prepares the process, creates the application object and sets it up. Call once, first thing
 // in main(); the returned object lives as long as the program runs.
 std::unique_ptr<QApplication> startProgram(int &argc, char **argv);
-
-// Adds a switch to the web engine's command line (QTWEBENGINE_CHROMIUM_FLAGS), after the switches
-// already there, unless one of the same name is among them: a switch the user gave wins. Takes
-// effect only before the first web view exists.
-void addWebEngineSwitch(const QByteArray &name, const QByteArray &value = {});
 
 } // namespace qelvora

@@ -1,10 +1,7 @@
-// The panels' page class, their request filter, and the watch over the web engine's processes.
-#include "panel_page.h"
+// The watch over the web engine's processes.
+#include "panel_watch.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInfo>
 
 #if defined(Q_OS_LINUX)
 #include <dirent.h>
@@ -20,77 +17,6 @@
 #endif
 
 namespace qelvora {
-
-namespace {
-
-const QUrl kBlank(QStringLiteral("about:blank"));
-
-} // namespace
-
-PanelPage::PanelPage(QObject *parent)
-    : QWebEnginePage(parent)
-{
-    setUrlRequestInterceptor(new PanelRequestFilter(this));
-    // A panel opens no other window (createWindow() makes none); a script that calls
-    // window.open() without a click of the user's is turned away inside the page's own process,
-    // so that a page calling it in a loop costs the window nothing.
-    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    // A page whose process has ended (it crashed, went past its script heap, or the watch ended
-    // it) leaves its panel blank. about:blank itself is not loaded again, so that a process that
-    // cannot run makes no loop.
-    connect(
-        this, &QWebEnginePage::renderProcessTerminated, this,
-        [this] {
-            if (url() != kBlank)
-                load(kBlank);
-        },
-        Qt::QueuedConnection);
-}
-
-bool PanelPage::isWebAddress(const QUrl &url)
-{
-    static const QStringList web = {QStringLiteral("http"),  QStringLiteral("https"),
-                                    QStringLiteral("ws"),    QStringLiteral("wss"),
-                                    QStringLiteral("about"), QStringLiteral("data"),
-                                    QStringLiteral("blob")};
-    return web.contains(url.scheme().toLower());
-}
-
-// A link to another scheme would otherwise be handed to the desktop, which starts whatever
-// program is registered for it (a mail program for mailto:, ...).
-bool PanelPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
-{
-    if (!isWebAddress(url))
-        return false;
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-}
-
-// The engine's dialogs would be modal over the whole window, and a page can ask for one after
-// another without end. None is shown: an alert is passed over, a confirmation is declined and a
-// prompt is cancelled, as if the user had pressed Cancel at once.
-void PanelPage::javaScriptAlert(const QUrl &, const QString &) { }
-
-bool PanelPage::javaScriptConfirm(const QUrl &, const QString &)
-{
-    return false;
-}
-
-bool PanelPage::javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *)
-{
-    return false;
-}
-
-// No file dialog: the page gets no file, as if the user had cancelled the dialog.
-QStringList PanelPage::chooseFiles(FileSelectionMode, const QStringList &, const QStringList &)
-{
-    return {};
-}
-
-void PanelRequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
-{
-    if (!PanelPage::isWebAddress(info.requestUrl()))
-        info.block(true);
-}
 
 #if defined(Q_OS_LINUX)
 
@@ -210,7 +136,7 @@ void PanelWatch::check()
 {
 #if defined(Q_OS_LINUX)
     if (m_round++ % kRoundsPerWalk == 0)
-        m_pageProcesses = walk();
+        m_pageProcesses = lowerAndFindPageProcesses();
     qint64 heldKiB = 0;
     for (qint64 pid : std::as_const(m_pageProcesses)) {
         const QByteArray status = '\n' + readProc(static_cast<pid_t>(pid), "status");
@@ -218,7 +144,7 @@ void PanelWatch::check()
     }
     if (heldKiB * 1024 <= m_memoryLimit)
         return;
-    const QList<qint64> pages = walk();
+    const QList<qint64> pages = lowerAndFindPageProcesses();
     for (qint64 pid : pages)
         kill(static_cast<pid_t>(pid), SIGKILL);
     m_pageProcesses.clear();
@@ -227,7 +153,7 @@ void PanelWatch::check()
 
 // Lowers the priority of every thread of every process below this one, and returns the page
 // processes among them.
-QList<qint64> PanelWatch::walk()
+QList<qint64> PanelWatch::lowerAndFindPageProcesses()
 {
     QList<qint64> pages;
 #if defined(Q_OS_LINUX)

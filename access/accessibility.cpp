@@ -484,7 +484,7 @@ void installAccessibleInterfaces()
     QAccessible::installFactory(windowInterfaces);
 }
 
-void adoptAccessibleInterfaces(Form1 *window)
+void dropEarlyAccessibleInterfaces(Form1 *window)
 {
     // Qt makes a control's interface when the control reports its first change, with or without
     // a screen reader; a label reports its text while it is being built. Dropping every

@@ -1,19 +1,13 @@
-// The program's start: process environment, application identity, logging rules, fonts, texts.
-#include "program_start.h"
+// The limits the process sets itself before the application object exists: the web engine's
+// switches (its sandbox, a page's script heap, its log), no session bus or shader cache of its
+// own, and no file created.
+#include "process_limits.h"
 
-#include "chinese_texts.h"
-
-#include <QApplication>
-#include <QByteArray>
 #include <QByteArrayList>
+#include <QCoreApplication>
 #include <QFile>
-#include <QFont>
-#include <QFontDatabase>
-#include <QLoggingCategory>
-#include <QQuickWindow>
 #include <QStandardPaths>
 
-#include <cstdio>
 #include <utility>
 
 #if defined(Q_OS_UNIX)
@@ -30,33 +24,6 @@
 namespace qelvora {
 
 namespace {
-
-// The installed Song-style faces that stand in for "宋体", which Linux lacks, in the order they
-// are tried.
-QStringList songFaces()
-{
-    return {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")};
-}
-
-// The one line to print when neither "宋体" itself nor any of songFaces() is installed, without
-// a line end; empty when one is.
-QString missingSongFaceWarning()
-{
-    const QString name = QStringLiteral("宋体");
-    if (QFontDatabase::hasFamily(name))
-        return {};
-    const QStringList faces = songFaces();
-    for (const QString &face : faces) {
-        if (QFontDatabase::hasFamily(face))
-            return {};
-    }
-    // English, and ASCII apart from the face's own name, so that the line stays readable on
-    // a terminal that cannot show Chinese.
-    return QStringLiteral("qelvora: no Song-style font for \"%1\" (%2) is installed; the "
-                          "window's Chinese texts will not show. Install the Debian package "
-                          "fonts-noto-cjk.")
-        .arg(name, faces.join(QStringLiteral(" or ")));
-}
 
 // Chromium refuses to run as root with its sandbox on, so then it is switched off. Someone who
 // switched it off with QTWEBENGINE_DISABLE_SANDBOX (set to anything, even empty, as the engine
@@ -96,7 +63,7 @@ void quietChromiumLog()
 // the engine would start one of their own: dbus-launch and a bus daemon that outlive the window
 // and write into the home folder. A bus the session has in its runtime folder the libraries
 // find by themselves; without one, the address they get says that there is none.
-void startNoSessionBus()
+void refuseSessionBusOfItsOwn()
 {
 #if defined(Q_OS_UNIX)
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -168,69 +135,17 @@ void forbidCreatingFiles()
 #endif
 }
 
-// Everything about the process that must be settled before the application object exists.
-void prepareProcess()
+} // namespace
+
+void setProcessLimits()
 {
     switchOffWebEngineSandboxWhenNeeded();
     limitPageScriptHeap();
     quietChromiumLog();
-    startNoSessionBus();
+    refuseSessionBusOfItsOwn();
     keepNoShaderCache();
     forbidCreatingFiles();
 }
-
-void setIdentity()
-{
-    QApplication::setApplicationName(QStringLiteral("Qelvora-双色球摇奖测试工具"));
-    QApplication::setApplicationVersion(QStringLiteral(QELVORA_VERSION));
-    QApplication::setOrganizationName(QStringLiteral("Qelvora"));
-    QApplication::setOrganizationDomain(QStringLiteral("qelvora.com"));
-    QApplication::setDesktopFileName(QStringLiteral("com.qelvora.DoubleColorBallDraw"));
-}
-
-// Keeps the web engine's start-up report (category qt.webenginecontext: an info message in Qt
-// 6.4, a debug message in Qt 6.8) and the pages' JavaScript console (category js) off the
-// terminal. Rules from QT_LOGGING_RULES or a QT_LOGGING_CONF file still take precedence, so a
-// developer can have them back on any Qt 6 with
-// QT_LOGGING_RULES="qt.webenginecontext=true;js=true" (every level of both categories).
-// Warnings of every other category, the program's own among them, are left alone.
-void quietWebEngineLog()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.debug=false\n"
-                                                    "qt.webenginecontext.info=false\n"
-                                                    "js=false"));
-}
-
-// Linux has no font named "宋体": it resolves to the first installed Song-style face instead.
-// Must run before the first widget that uses it exists.
-void installSongFaceSubstitution()
-{
-    QFont::insertSubstitutions(QStringLiteral("宋体"), songFaces());
-}
-
-// Printed as bytes, not through qWarning(): whatever the locale or the logging rules, the line
-// arrives once, as it is.
-void warnIfSongFaceMissing()
-{
-    const QString warning = missingSongFaceWarning();
-    if (warning.isEmpty())
-        return;
-    const QByteArray line = warning.toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
-    std::fflush(stderr);
-}
-
-// The web panels draw through Qt Quick. With its default OpenGL renderer the whole window is
-// composed through OpenGL, so every 50 ms roller tick repaints it that way: several per cent of
-// a core on a machine that renders OpenGL in software. The software renderer keeps the window
-// an ordinary raster window; the two small panels lose nothing by it. It must be chosen before
-// the first panel exists.
-void chooseSoftwareRenderer()
-{
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-}
-
-} // namespace
 
 void addWebEngineSwitch(const QByteArray &name, const QByteArray &value)
 {
@@ -244,19 +159,6 @@ void addWebEngineSwitch(const QByteArray &name, const QByteArray &value)
         flags += ' ';
     flags += value.isEmpty() ? name : name + '=' + value;
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-}
-
-std::unique_ptr<QApplication> startProgram(int &argc, char **argv)
-{
-    prepareProcess();
-    auto app = std::make_unique<QApplication>(argc, argv);
-    setIdentity();
-    quietWebEngineLog();
-    installSongFaceSubstitution();
-    warnIfSongFaceMissing();
-    installChineseTexts();
-    chooseSoftwareRenderer();
-    return app;
 }
 
 } // namespace qelvora
