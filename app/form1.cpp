@@ -3,6 +3,7 @@
 #include "form1.h"
 
 #include "accessibility.h"
+#include "colours.h"
 #include "text_boxes.h"
 
 #include <QCloseEvent>
@@ -39,9 +40,6 @@ constexpr int kLineRight = 7680;
 constexpr int kLogMaxLength = 60000;
 constexpr int kReferenceMaxLength = 2;
 
-const QColor kRed(255, 0, 0);
-const QColor kBlue(0, 0, 255);
-
 // The window's text face. Linux has no font of that name; the program's start substitutes the
 // Song-style face that is installed instead.
 QFont songFont(qreal points, bool bold = false)
@@ -62,14 +60,6 @@ QPalette lightPalette()
     return fusion ? fusion->standardPalette() : QPalette(QColor(239, 239, 239));
 }
 
-void setTextColor(QWidget *widget, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget *parent)
@@ -86,6 +76,10 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
 
     installAccessibleInterfaces();
     createControls();
+    nameControls();
+    stackTextBoxesOverLabels();
+    keepMouseMovesWithControls();
+    createTimers();
     connectHandlers();
     Form_Load();
     setUpFocus();
@@ -148,14 +142,14 @@ void Form1::createControls()
         return b;
     };
 
-    Label2 = label(QStringLiteral("<第"), 480, 120, 495, 375, songFont(15.75, true), kBlue);
-    Label4 = label(QStringLiteral("0"), 1080, 120, 855, 375, songFont(15.75, true), kBlue);
-    Label3 = label(QStringLiteral("次>"), 2040, 120, 615, 375, songFont(15.75, true), kBlue);
+    Label2 = label(QStringLiteral("<第"), 480, 120, 495, 375, songFont(15.75, true), kPureBlue);
+    Label4 = label(QStringLiteral("0"), 1080, 120, 855, 375, songFont(15.75, true), kPureBlue);
+    Label3 = label(QStringLiteral("次>"), 2040, 120, 615, 375, songFont(15.75, true), kPureBlue);
     WebBrowser1 = new QWebEngineView(this);
     place(WebBrowser1, 2760, 120, 4575, 375);
     WebBrowser1->hide(); // shown with its page, after the window's first paint
 
-    Label10 = label(QStringLiteral("本期开奖结果："), 120, 720, 1935, 255, songFont(12), kRed);
+    Label10 = label(QStringLiteral("本期开奖结果："), 120, 720, 1935, 255, songFont(12), kPureRed);
     Text1 = ballBox(120, 855);
     Text2 = ballBox(1080, 855);
     Text3 = ballBox(2040, 840);
@@ -165,7 +159,7 @@ void Form1::createControls()
     Label7 = label(QStringLiteral("+"), 6000, 1080, 495, 735, songFont(42));
     Text8 = ballBox(6600, 855);
 
-    Label9 = label(QStringLiteral("上期开奖结果："), 120, 2400, 1695, 255, songFont(12), kRed);
+    Label9 = label(QStringLiteral("上期开奖结果："), 120, 2400, 1695, 255, songFont(12), kPureRed);
     Text9 = referenceBox(240);
     Text10 = referenceBox(1200);
     Text11 = referenceBox(2160);
@@ -174,26 +168,62 @@ void Form1::createControls()
     Text14 = referenceBox(5040);
     Label8 = label(QStringLiteral("+"), 6000, 2640, 375, 615, songFont(36));
     Text15 = referenceBox(6720);
-    Label1 = label(QString(), 240, 3240, 1935, 255, songFont(10.5), kBlue);
+    Label1 = label(QString(), 240, 3240, 1935, 255, songFont(10.5), kPureBlue);
 
     Command1 = button(QStringLiteral("手动摇奖"), 240, 2055);
     Command2 = button(QStringLiteral("自动对比摇奖"), 2640, 2295);
     Command3 = button(QStringLiteral("停止自动对比摇奖"), 5280, 2175);
 
     Label6 = label(QStringLiteral("2010年12月23日开发"), 240, 4200, 2175, 255, songFont(10.5),
-                   kRed);
+                   kPureRed);
     Text4 = new LogTextBox(kLogMaxLength, this);
     place(Text4, 600, 4440, 6540, 3135);
     Text4->setFont(songFont(10.5));
-    setTextColor(Text4, kBlue);
+    setTextColor(Text4, kPureBlue);
 
     Label5 = label(QStringLiteral(">>>> Qelvora工具下载"), 240, 7800, 2415, 255, songFont(9),
-                   kRed);
-    Label5->setMouseTracking(true);
-    Label5->installEventFilter(this);
+                   kPureRed);
     WebBrowser2 = new QWebEngineView(this);
     place(WebBrowser2, 600, 8160, 6495, 615);
     WebBrowser2->hide();
+}
+
+// Every control's object name is its name in the window, so that tests and tools find it by that
+// name. Screen readers get a name for each control too; nothing visible changes.
+void Form1::nameControls()
+{
+#define QELVORA_NAME(control) control->setObjectName(QStringLiteral(#control))
+    QELVORA_NAME(Text1);
+    QELVORA_NAME(Text2);
+    QELVORA_NAME(Text3);
+    QELVORA_NAME(Text4);
+    QELVORA_NAME(Text5);
+    QELVORA_NAME(Text6);
+    QELVORA_NAME(Text7);
+    QELVORA_NAME(Text8);
+    QELVORA_NAME(Text9);
+    QELVORA_NAME(Text10);
+    QELVORA_NAME(Text11);
+    QELVORA_NAME(Text12);
+    QELVORA_NAME(Text13);
+    QELVORA_NAME(Text14);
+    QELVORA_NAME(Text15);
+    QELVORA_NAME(Command1);
+    QELVORA_NAME(Command2);
+    QELVORA_NAME(Command3);
+    QELVORA_NAME(Label1);
+    QELVORA_NAME(Label2);
+    QELVORA_NAME(Label3);
+    QELVORA_NAME(Label4);
+    QELVORA_NAME(Label5);
+    QELVORA_NAME(Label6);
+    QELVORA_NAME(Label7);
+    QELVORA_NAME(Label8);
+    QELVORA_NAME(Label9);
+    QELVORA_NAME(Label10);
+    QELVORA_NAME(WebBrowser1);
+    QELVORA_NAME(WebBrowser2);
+#undef QELVORA_NAME
 
     // Names for screen readers and accessibility-driven tools; nothing visible changes. The
     // counter reads as "第 n 次" and says what it counts in its description; the labels that only
@@ -216,50 +246,64 @@ void Form1::createControls()
     Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
     WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
     WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));
+}
 
-    // Text boxes are drawn over the labels they overlap (Label1 over the reference boxes,
-    // Label6 over the log).
+// Text boxes are drawn over the labels they overlap (Label1 over the reference boxes, Label6 over
+// the log).
+void Form1::stackTextBoxesOverLabels()
+{
     for (QLineEdit *box : referenceBoxes())
         box->raise();
     Text4->raise();
-
-    // Mouse moves over a control stay with that control: the window's own mouse-move handler
-    // sees only its bare surface.
-    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->setAttribute(Qt::WA_NoMousePropagation);
-
-    QTimer **timers[] = {&Timer1,  &Timer2,  &Timer3,  &Timer4,  &Timer5,  &Timer6,
-                         &Timer7,  &Timer8,  &Timer9,  &Timer10, &Timer11, &Timer12,
-                         &Timer13, &Timer14, &Timer15, &Timer16};
-    for (QTimer **member : timers) {
-        *member = new QTimer(this);
-        // The draw's timing rests on these intervals; a coarse timer may be 5 % off.
-        (*member)->setTimerType(Qt::PreciseTimer);
-    }
 }
 
 void Form1::connectHandlers()
 {
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
-    connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
-    connect(Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
-    connect(Timer5, &QTimer::timeout, this, &Form1::Timer5_Timer);
-    connect(Timer6, &QTimer::timeout, this, &Form1::Timer6_Timer);
-    connect(Timer7, &QTimer::timeout, this, &Form1::Timer7_Timer);
-    connect(Timer8, &QTimer::timeout, this, &Form1::Timer8_Timer);
-    connect(Timer9, &QTimer::timeout, this, &Form1::Timer9_Timer);
-    connect(Timer10, &QTimer::timeout, this, &Form1::Timer10_Timer);
-    connect(Timer11, &QTimer::timeout, this, &Form1::Timer11_Timer);
-    connect(Timer12, &QTimer::timeout, this, &Form1::Timer12_Timer);
-    connect(Timer13, &QTimer::timeout, this, &Form1::Timer13_Timer);
-    connect(Timer14, &QTimer::timeout, this, &Form1::Timer14_Timer);
-    connect(Timer15, &QTimer::timeout, this, &Form1::Timer15_Timer);
-    connect(Timer16, &QTimer::timeout, this, &Form1::Timer16_Timer);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connectWebPanels();
+}
+
+namespace {
+
+// Every timer of the window, in the order the load handler sets them up: its member, its handler
+// and the interval the load handler gives it.
+struct TimerEntry {
+    const char *name;
+    QTimer *Form1::*timer;
+    void (Form1::*handler)();
+    int intervalMs;
+};
+
+#define QELVORA_TIMER(n, intervalMs) {"Timer" #n, &Form1::Timer##n, &Form1::Timer##n##_Timer, intervalMs}
+constexpr int kStageMs = 1000;  // stop stages 1..7
+constexpr int kRollerMs = 50;   // ball rollers
+constexpr int kCycleMs = 11000; // the automatic comparison cycle
+constexpr TimerEntry kTimers[] = {
+    QELVORA_TIMER(16, kRollerMs), QELVORA_TIMER(15, kCycleMs),  QELVORA_TIMER(1, kRollerMs),
+    QELVORA_TIMER(2, kRollerMs),  QELVORA_TIMER(3, kRollerMs),  QELVORA_TIMER(7, kRollerMs),
+    QELVORA_TIMER(8, kRollerMs),  QELVORA_TIMER(9, kRollerMs),  QELVORA_TIMER(10, kRollerMs),
+    QELVORA_TIMER(4, kStageMs),   QELVORA_TIMER(5, kStageMs),   QELVORA_TIMER(6, kStageMs),
+    QELVORA_TIMER(11, kStageMs),  QELVORA_TIMER(12, kStageMs),  QELVORA_TIMER(13, kStageMs),
+    QELVORA_TIMER(14, kStageMs),
+};
+#undef QELVORA_TIMER
+static_assert(std::size(kTimers) == std::tuple_size_v<decltype(std::declval<Form1>().allTimers())>);
+
+} // namespace
+
+// Creates every timer and connects it to its handler; the load handler gives the intervals. The
+// draw's timing rests on these intervals, and a coarse timer may be 5 % off.
+void Form1::createTimers()
+{
+    for (const TimerEntry &entry : kTimers) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(entry.name));
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, entry.handler);
+        this->*entry.timer = timer;
+    }
 }
 
 void Form1::Form_Load()
@@ -267,22 +311,19 @@ void Form1::Form_Load()
     Command3->setEnabled(false);
     navigate(WebBrowser1, QStringLiteral("/page/rjtqyb/index.php"));
     navigate(WebBrowser2, QStringLiteral("/彩票/双色球.htm"));
-    const auto stages = stageTimers();
-    for (QTimer *timer : allTimers()) {
-        if (timer == Timer15)
-            timer->setInterval(11000);
-        else if (std::find(stages.begin(), stages.end(), timer) != stages.end())
-            timer->setInterval(1000);
-        else
-            timer->setInterval(50);
+    for (const TimerEntry &entry : kTimers) {
+        QTimer *timer = this->*entry.timer;
+        timer->setInterval(entry.intervalMs);
         setTimerEnabled(timer, false);
     }
 }
 
 std::array<QTimer *, 16> Form1::allTimers() const
 {
-    return {Timer16, Timer15, Timer1,  Timer2,  Timer3,  Timer7,  Timer8,  Timer9,
-            Timer10, Timer4,  Timer5,  Timer6,  Timer11, Timer12, Timer13, Timer14};
+    std::array<QTimer *, 16> timers{};
+    std::transform(std::begin(kTimers), std::end(kTimers), timers.begin(),
+                   [this](const TimerEntry &entry) { return this->*entry.timer; });
+    return timers;
 }
 
 void Form1::setTimerEnabled(QTimer *timer, bool enabled)
@@ -293,15 +334,12 @@ void Form1::setTimerEnabled(QTimer *timer, bool enabled)
         timer->start();
 }
 
+// Every timer but the automatic cycle's belongs to a draw.
 bool Form1::drawRunning() const
 {
-    for (QTimer *timer : stageTimers())
-        if (timer->isActive())
-            return true;
-    for (QTimer *timer : {Timer1, Timer2, Timer3, Timer7, Timer8, Timer9, Timer10, Timer16})
-        if (timer->isActive())
-            return true;
-    return false;
+    const auto timers = allTimers();
+    return std::any_of(timers.begin(), timers.end(),
+                       [this](QTimer *timer) { return timer != Timer15 && timer->isActive(); });
 }
 
 bool Form1::showMessage(const QString &text, const QString &title)

@@ -134,6 +134,10 @@ protected:
 private:
     void keepClientSize();
     void createControls();
+    void nameControls();
+    void stackTextBoxesOverLabels();
+    void keepMouseMovesWithControls();
+    void createTimers();
     // The Tab order, the panels as one stop each, Return on the buttons, the focus in Text1
     // (focus.cpp).
     class PanelTabStops;

@@ -3,6 +3,7 @@
 // is kept in bounds by the panels' page class and the watch over their processes
 // (panels/). The link label turns blue under the mouse and red again over the bare window.
 #include "chinese_texts.h"
+#include "colours.h"
 #include "form1.h"
 #include "panel_page.h"
 #include "panel_watch.h"
@@ -19,9 +20,6 @@
 namespace qelvora {
 
 namespace {
-
-const QColor kLinkNormal(255, 0, 0);
-const QColor kLinkHot(0, 0, 255);
 
 // Runs in the top-level document. A document without a body (SVG, XML) is left as it is.
 constexpr char kHideScrollBars[] = R"js(
@@ -49,13 +47,6 @@ constexpr QWebEnginePage::WebAction kIdleMenuActions[] = {
     QWebEnginePage::DownloadImageToDisk,
     QWebEnginePage::DownloadMediaToDisk,
 };
-
-void setLabelColor(QLabel *label, const QColor &color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
 
 } // namespace
 
@@ -122,15 +113,25 @@ void Form1::WebBrowser2_DocumentComplete()
 
 void Form1::Label5_MouseMove()
 {
-    setLabelColor(Label5, kLinkHot);
+    setTextColor(Label5, kPureBlue);
 }
 
 void Form1::Form_MouseMove()
 {
-    setLabelColor(Label5, kLinkNormal);
+    setTextColor(Label5, kPureRed);
 }
 
-// The link label sees its own mouse moves.
+// Mouse moves over a control stay with that control: the window's own mouse-move handler sees
+// only its bare surface. The link label sees its own.
+void Form1::keepMouseMovesWithControls()
+{
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->setAttribute(Qt::WA_NoMousePropagation);
+    Label5->setMouseTracking(true);
+    Label5->installEventFilter(this);
+}
+
+
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Label5 && event->type() == QEvent::MouseMove)

@@ -28,12 +28,10 @@ void Form1::BeginDraw()
 // over the same picks (duplicate reds, two blue rollers, two log entries).
 void Form1::disarmRunningDraw()
 {
-    for (QTimer *timer : stageTimers())
-        setTimerEnabled(timer, false);
-    for (int position = 1; position <= 6; ++position)
-        setTimerEnabled(rollerTimer(position, BlueFinish::None), false);
-    setTimerEnabled(Timer10, false);
-    setTimerEnabled(Timer16, false);
+    for (QTimer *timer : allTimers()) {
+        if (timer != Timer15)
+            setTimerEnabled(timer, false);
+    }
 }
 
 // Arms stage 1, then the six red rollers and the given blue roller, in that order.
