@@ -17,6 +17,16 @@ LockedLineEdit::LockedLineEdit(QWidget *parent)
     : QLineEdit(parent)
 {
     setAcceptDrops(false);
+    // No input method composes into the box: with pinyin on, typing here would otherwise open
+    // the candidate window over it.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+QVariant LockedLineEdit::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (query == Qt::ImEnabled)
+        return false;
+    return QLineEdit::inputMethodQuery(query);
 }
 
 void LockedLineEdit::keyPressEvent(QKeyEvent *event)

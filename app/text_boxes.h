@@ -14,6 +14,8 @@ class LockedLineEdit : public QLineEdit {
 public:
     explicit LockedLineEdit(QWidget *parent = nullptr);
 
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;

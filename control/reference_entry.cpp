@@ -23,14 +23,15 @@ void Form1::Command2_Click()
     Command3->setEnabled(true);
 }
 
-// Rewrites exactly "1".."9" as "01".."09" in every reference box; anything else (" 5", "0", "34",
-// letters) stays as typed. The box is read afresh for each digit, so it changes at most once.
+// Rewrites exactly "1".."9" as "01".."09" in every reference box, a full-width digit as the digit
+// it stands for; anything else (" 5", "0", "34", "１２", letters) stays as typed. The box is read
+// afresh for each digit, so it changes at most once.
 void Form1::NormalizeReferenceInputs()
 {
     for (QLineEdit *box : referenceBoxes()) {
         for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
-            if (box->text() == QString(QChar(digit)))
-                box->setText(twoDigitForm(box->text()));
+            if (withAsciiDigits(box->text()) == QString(QChar(digit)))
+                box->setText(twoDigitForm(withAsciiDigits(box->text())));
         }
     }
 }

@@ -53,8 +53,21 @@ bool magnitudeAtLeastOne(const std::string &mantissa, const std::string &exponen
 
 } // namespace
 
-double lenientParse(const QString &text)
+QString withAsciiDigits(const QString &text)
 {
+    QString ascii = text;
+    for (QChar &c : ascii) {
+        if (c >= u'\uFF10' && c <= u'\uFF19')
+            c = QChar(u'0' + (c.unicode() - 0xFF10));
+        else if (c == u'\u3000')
+            c = u' ';
+    }
+    return ascii;
+}
+
+double lenientParse(const QString &typed)
+{
+    const QString text = withAsciiDigits(typed);
     // Collect the characters of the leading number into plain ASCII, skipping blanks, tabs and
     // line feeds wherever they stand, then convert exactly what was collected. The conversion
     // is std::from_chars, which reads "." as the decimal point whatever the user's locale.

@@ -14,11 +14,17 @@ inline constexpr int kBlueBallCount = 16; // blue numbers lie in 1..16
 // "01", "10", "0", "" or " 5" among them, is returned unchanged.
 QString twoDigitForm(const QString &text);
 
+// The text with every full-width digit (U+FF10..U+FF19) replaced by the ASCII digit it stands for
+// and every ideographic space (U+3000) by a blank: what a Chinese input method in full-width mode
+// commits for digits and blanks.
+QString withAsciiDigits(const QString &text);
+
 // Reads the number a text begins with, the way numbers typed into a text box are read:
 // blanks, tabs and line feeds are skipped wherever they stand, then an optional sign, digits,
 // an optional decimal point with digits and an optional exponent are taken; reading stops at
 // the first character that cannot continue the number. A text that does not begin with a
-// number gives 0. Only ASCII digits count, and the decimal point is "." in every locale.
+// number gives 0. ASCII and full-width digits count (the ideographic space is a blank), and the
+// decimal point is "." in every locale.
 double lenientParse(const QString &text);
 
 // The general number-to-text conversion: a whole number prints as plain decimal digits, however

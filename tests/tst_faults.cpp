@@ -104,6 +104,9 @@ private slots:
     void typedReference_data();
     void typedReference();
     void comparisonReadsPastedReferencesLeniently();
+    void fullWidthReferenceFromAnInputMethod_data();
+    void fullWidthReferenceFromAnInputMethod();
+    void lockedBoxesTakeNoComposition();
     void referencesWithoutLeadingNumberCountAsZero();
 
 private:
@@ -394,8 +397,8 @@ void TestFaults::typedReference()
 }
 
 // The last manual draw is 05-12-03-30-01-25 + 09. Pasted references with tabs, line feeds and
-// surplus digits read as those numbers and match at the first tick; "１２" in place of 12 reads
-// as 0, so the next reference does not match and the run draws on until it is stopped.
+// surplus digits read as those numbers and match at the first tick; "１３" in place of 12 reads
+// as 13, so the next reference does not match and the run draws on until it is stopped.
 void TestFaults::comparisonReadsPastedReferencesLeniently()
 {
     m_random->queueDraw({5, 12, 3, 30, 1, 25}, 9);
@@ -423,8 +426,8 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
     QTRY_COMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
 
     boxes[1]->clear();
-    paste(boxes[1], QStringLiteral("１２"));
-    QCOMPARE(boxes[1]->text(), QStringLiteral("１２"));
+    paste(boxes[1], QStringLiteral("１３"));
+    QCOMPARE(boxes[1]->text(), QStringLiteral("１３"));
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
     m_window->Command2_Click();
     QTRY_COMPARE_WITH_TIMEOUT(m_window->Label4->text(), QStringLiteral("2"), 5000);
@@ -441,13 +444,84 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
 
 // Empty ball boxes read as 0. References that do not begin with an ASCII number read as 0 too,
 // so the very first tick reports a match and no draw is made.
+// An input method in full-width mode commits full-width digits (U+FF10..U+FF19). They are the
+// digits they stand for: a reference typed that way before any draw does not match the empty
+// ball boxes at the first tick, and one typed after a draw matches the draw on display.
+void TestFaults::fullWidthReferenceFromAnInputMethod_data()
+{
+    QTest::addColumn<bool>("drawFirst");
+    QTest::addColumn<QStringList>("committed");
+    QTest::addColumn<QStringList>("kept"); // the boxes' texts once the run has started
+    const QStringList fullWidth = {"０７", "１２", "０３", "３０", "０１", "２５", "０９"};
+    QTest::newRow("before any draw") << false << fullWidth << fullWidth;
+    QTest::newRow("after a draw") << true << fullWidth << fullWidth;
+    QTest::newRow("single digits, ideographic space")
+        << true << QStringList{"７", "１２", "３", "３０", "１", "２５", QStringLiteral("\u3000９")}
+        << QStringList{"07", "１２", "03", "３０", "01", "２５", QStringLiteral("\u3000９")};
+}
+
+void TestFaults::fullWidthReferenceFromAnInputMethod()
+{
+    QFETCH(bool, drawFirst);
+    QFETCH(QStringList, committed);
+    QFETCH(QStringList, kept);
+    if (drawFirst) {
+        m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+        m_window->Command1_Click();
+        QTRY_VERIFY(m_window->Command1->isEnabled());
+    } else {
+        m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+    }
+    const QString counter = m_window->Label4->text();
+    const auto boxes = m_window->referenceBoxes();
+    for (int i = 0; i < 7; ++i) {
+        boxes[i]->setFocus();
+        QInputMethodEvent commit;
+        commit.setCommitString(committed[i]);
+        QApplication::sendEvent(boxes[i], &commit);
+    }
+
+    test::MessageCatcher catcher;
+    m_window->Command2_Click();
+    QStringList texts;
+    for (QLineEdit *box : boxes)
+        texts << box->text();
+    QCOMPARE(texts, kept);
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 5000);
+    QCOMPARE(catcher.seen[0].text, kFound);
+    // Before any draw the first tick draws (the empty boxes read 0), and the next one matches;
+    // after a draw the first tick matches without drawing.
+    QCOMPARE(m_window->Label4->text(), drawFirst ? counter : QStringLiteral("1"));
+    QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+    QCOMPARE(m_random->shortfall, 0);
+}
+
+// A ball box takes no text from an input method, and says so, so that an input method in pinyin
+// mode opens no candidate window over it.
+void TestFaults::lockedBoxesTakeNoComposition()
+{
+    for (LockedLineEdit *box : m_window->ballBoxes()) {
+        box->setText(QStringLiteral("27"));
+        box->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        QVERIFY2(!box->testAttribute(Qt::WA_InputMethodEnabled), qPrintable(box->objectName()));
+        QVERIFY2(!box->inputMethodQuery(Qt::ImEnabled).toBool(), qPrintable(box->objectName()));
+        QInputMethodEvent preedit(QStringLiteral("shuang"), {});
+        QApplication::sendEvent(box, &preedit);
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("双"));
+        QApplication::sendEvent(box, &commit);
+        QCOMPARE(box->text(), QStringLiteral("27"));
+    }
+}
+
 void TestFaults::referencesWithoutLeadingNumberCountAsZero()
 {
     const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10,
                                               m_window->Text11, m_window->Text12,
                                               m_window->Text13, m_window->Text14,
                                               m_window->Text15};
-    const QStringList pasted = {"１２", kEmoji, "a" + kEmoji, "\t\t", "\r\n", "０", "+"};
+    const QStringList pasted = {"一二", kEmoji, "a" + kEmoji, "\t\t", "\r\n", "０", "+"};
     for (int i = 0; i < 7; ++i)
         paste(boxes[i], pasted[i]);
     QCOMPARE(boxes[2]->text(), QStringLiteral("a"));

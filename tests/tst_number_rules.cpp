@@ -98,7 +98,12 @@ void TestNumberRules::lenientParse_data()
     QTest::newRow("point only") << "." << 0.0;
     QTest::newRow("blank only") << " " << 0.0;
     QTest::newRow("carriage return stops") << "1\r2" << 1.0;
-    QTest::newRow("full-width digits are not digits") << "１２" << 0.0;
+    QTest::newRow("full-width digits") << "１２" << 12.0;
+    QTest::newRow("full-width digits with a leading zero") << "０７" << 7.0;
+    QTest::newRow("full-width digit after ASCII digit") << "1２" << 12.0;
+    QTest::newRow("ideographic space skipped") << QStringLiteral("\u3000５") << 5.0;
+    QTest::newRow("ideographic space between digits") << QStringLiteral("1\u30002") << 12.0;
+    QTest::newRow("full-width sign is no sign") << "－５" << 0.0;
     QTest::newRow("counter") << "41" << 41.0;
     QTest::newRow("point then exponent") << "5.e2" << 500.0;
     QTest::newRow("comma is no decimal point") << "2,5" << 2.0;
