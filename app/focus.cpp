@@ -4,9 +4,9 @@
 
 #include "text_boxes.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QWebEngineView>
 
@@ -60,9 +60,10 @@ protected:
 
 // A button that is disabled while it has the focus, as a draw or a run disables the button whose
 // key started it, hands the focus on to the next control. Once enabled again it takes the focus
-// back, unless the user has moved the focus in the meantime: Return, draw, Return runs two
-// draws. The window may have lost its activation to a message box when the button is disabled;
-// the focus it means is the window's own (focusWidget()), kept while another window is active.
+// back, unless the user has moved the focus in the meantime, by key or by a mouse click: Return,
+// draw, Return runs two draws. The window may have lost its activation to a message box when the
+// button is disabled; the focus it means is the window's own (focusWidget()), kept while another
+// window is active, so only a move from one of the window's controls to another counts.
 class TakesBackItsFocus final : public QObject {
 public:
     explicit TakesBackItsFocus(QPushButton *button)
@@ -70,6 +71,11 @@ public:
         , m_button(button)
     {
         button->installEventFilter(this);
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget *from, QWidget *to) {
+            if (m_waiting && from && to && from->window() == m_button->window()
+                && to->window() == m_button->window())
+                m_waiting = false; // the user moved it
+        });
     }
 
 protected:
@@ -89,13 +95,12 @@ protected:
             break;
         }
         case QEvent::EnabledChange:
-            if (!m_button->isEnabled()) {
+            // Qt has handed the focus on before it tells the button that it is disabled, so the
+            // hand-on is not taken for a move of the user's.
+            if (!m_button->isEnabled())
                 m_waiting = std::exchange(m_hasFocus, false);
-                m_handedTo = m_button->window()->focusWidget();
-            } else if (std::exchange(m_waiting, false)
-                       && m_button->window()->focusWidget() == m_handedTo) {
+            else if (std::exchange(m_waiting, false))
                 m_button->setFocus(Qt::OtherFocusReason);
-            }
             break;
         default:
             break;
@@ -107,7 +112,6 @@ private:
     QPushButton *m_button;
     bool m_hasFocus = false;
     bool m_waiting = false;
-    QPointer<QWidget> m_handedTo;
 };
 
 } // namespace

@@ -47,6 +47,7 @@ private slots:
     void focusMovedDuringTheDrawStaysMoved();
     void automaticRunTwiceWithReturn();
     void stopTwiceWithReturn();
+    void clickAfterStopMovesTheFocus();
 
 private:
     std::unique_ptr<Form1> m_window;
@@ -208,6 +209,38 @@ void TestKeyboard::stopTwiceWithReturn()
     press(Qt::Key_Return);
     QELVORA_TRY_COMPARE(catcher.seen.size(), 2, 5000);
     QVERIFY(!window.Timer15->isActive());
+}
+
+// After Stop, a mouse click on Automatic draw starts the next run. The click moved the focus: the
+// re-enabled Stop button does not take it back, and Return does not stop the run just started.
+void TestKeyboard::clickAfterStopMovesTheFocus()
+{
+    Form1 &window = *m_window;
+    window.show();
+    QVERIFY(activate(window));
+    window.Timer15->setInterval(11000); // no tick between the presses below
+    test::setReference(window, {"01", "02", "03", "04", "05", "06", "07"});
+    test::MessageCatcher catcher;
+
+    QTest::mouseClick(window.Command2, Qt::LeftButton);
+    QVERIFY(window.Timer15->isActive());
+    window.Command3->setFocus();
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command3"), 5000);
+    press(Qt::Key_Return);
+    QELVORA_TRY_COMPARE(catcher.seen.size(), 1, 5000);
+    QVERIFY(!window.Timer15->isActive());
+    QVERIFY(activate(window));
+
+    QTest::mouseClick(window.Command2, Qt::LeftButton);
+    QVERIFY(window.Timer15->isActive());
+    QCOMPARE(test::buttonStates(window), QStringLiteral("001"));
+    QVERIFY2(test::focusStop(window) != QLatin1String("Command3"),
+             qPrintable(test::focusStop(window)));
+    press(Qt::Key_Return);
+    test::pause(100);
+    QCOMPARE(catcher.seen.size(), 1);
+    QVERIFY(window.Timer15->isActive());
+    window.Command3_Click();
 }
 
 int main(int argc, char *argv[])
