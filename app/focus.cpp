@@ -7,7 +7,11 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -175,8 +179,84 @@ private:
     Form1 *m_window;
 };
 
+// Inside the panel that has the focus, the down and up arrows move the page's focus to its next
+// or previous link or field (wrapping round), and Return follows a link as it does in any
+// browser; Tab leaves the panel. A field whose own arrows do something (a text area, a list, a
+// number or a date) keeps them. The script runs in a world of its own, out of the page's reach,
+// and is first to see a key.
+constexpr char kArrowsWalkLinks[] = R"js(
+(function () {
+    var ownArrows = /^(number|range|date|time|datetime-local|month|week)$/;
+    function stops() {
+        var all = document.querySelectorAll(
+            'a[href], area[href], button, input:not([type=hidden]), select, textarea, [tabindex]');
+        return Array.prototype.filter.call(all, function (e) {
+            return !e.disabled && e.tabIndex >= 0 && e.getClientRects().length > 0;
+        });
+    }
+    window.addEventListener('keydown', function (event) {
+        if ((event.key !== 'ArrowDown' && event.key !== 'ArrowUp') || event.altKey
+            || event.ctrlKey || event.metaKey || event.shiftKey)
+            return;
+        var active = document.activeElement;
+        if (active && (active.isContentEditable || /^(TEXTAREA|SELECT)$/.test(active.tagName)
+                       || (active.tagName === 'INPUT' && ownArrows.test(active.type))))
+            return;
+        var list = stops();
+        if (!list.length)
+            return;
+        var at = list.indexOf(active);
+        var next = event.key === 'ArrowDown' ? (at + 1) % list.length
+                                             : (at <= 0 ? list.length : at) - 1;
+        list[next].focus();
+        event.preventDefault();
+    }, true);
+})();
+)js";
+
+void Form1::letArrowsWalkPanelLinks(QWebEnginePage *page)
+{
+    QWebEngineScript script;
+    script.setName(QStringLiteral("qelvora-arrows"));
+    script.setSourceCode(QString::fromLatin1(kArrowsWalkLinks));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    page->scripts().insert(script);
+}
+
+bool Form1::panelHasFocus(const QWebEngineView *panel) const
+{
+    const QWidget *focus = QApplication::focusWidget();
+    return focus && (focus == panel || panel->isAncestorOf(focus));
+}
+
+// A panel draws no focus indicator of its own (its page may show one around a link, or nothing),
+// so the window draws a frame around the panel that has the focus, on its own surface just
+// outside the panel, in the highlight colour.
+void Form1::paintPanelFocusFrame(QPainter &painter)
+{
+    for (const QWebEngineView *panel : {WebBrowser1, WebBrowser2}) {
+        if (!panel->isVisible() || !panelHasFocus(panel))
+            continue;
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(panel->geometry()).adjusted(-1, -1, 1, 1));
+    }
+}
+
 void Form1::setUpFocus()
 {
+    // The focus frame follows the focus into and out of the panels.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *from, QWidget *to) {
+        for (const QWebEngineView *panel : {WebBrowser1, WebBrowser2}) {
+            const auto within = [panel](const QWidget *w) {
+                return w && (w == panel || panel->isAncestorOf(w));
+            };
+            if (within(from) || within(to))
+                update(panel->geometry().adjusted(-3, -3, 3, 3));
+        }
+    });
     for (QWebEngineView *panel : {WebBrowser1, WebBrowser2})
         takesItsPlaceInTheTabOrder(panel);
     auto *enterPressesButton = new EnterPressesButton(this);

@@ -364,6 +364,7 @@ void Form1::paintEvent(QPaintEvent *event)
     painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
     for (int top : {kLine2Top, kLine1Top})
         painter.drawLine(0, top / 15, kLineRight / 15, top / 15);
+    paintPanelFocusFrame(painter);
 
     if (!m_painted) {
         m_painted = true;

@@ -19,6 +19,8 @@
 #include <memory>
 
 class QMessageBox;
+class QPainter;
+class QWebEnginePage;
 
 namespace qelvora {
 
@@ -143,6 +145,9 @@ private:
     class PanelTabStops;
     void setUpFocus();
     void setUpTabOrder();
+    void letArrowsWalkPanelLinks(QWebEnginePage *page);
+    bool panelHasFocus(const QWebEngineView *panel) const;
+    void paintPanelFocusFrame(QPainter &painter);
     void connectHandlers();
     void Form_Load();
 

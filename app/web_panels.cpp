@@ -82,6 +82,7 @@ void Form1::startPendingNavigations()
         // that waits until now. A page the panel already has of the panels' own class is kept.
         if (!qobject_cast<PanelPage *>(navigation.view->page()))
             navigation.view->setPage(new PanelPage(navigation.view));
+        letArrowsWalkPanelLinks(navigation.view->page());
         // A page that arrives must not take the keyboard focus from the control that has it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                                                   false);

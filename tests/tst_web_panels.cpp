@@ -176,6 +176,7 @@ private slots:
     void drawRunsWhateverThePanelsDo_data();
     void drawRunsWhateverThePanelsDo();
     void documentsWithoutBodyAreLeftAlone();
+    void focusedPanelShowsAFrameAndArrowsWalkItsLinks();
 
 private:
     std::unique_ptr<LoopbackSite> m_site;
@@ -599,6 +600,50 @@ void TestWebPanels::documentsWithoutBodyAreLeftAlone()
     QCOMPARE(page->errors, QStringList());
     QCOMPARE(tw.lowerLoads->count(), 3);
     QVERIFY(window.isVisible());
+}
+
+// Whether the window paints a focus frame around the panel: the pixel just left of its middle is
+// in the window's highlight colour.
+bool framed(Form1 &window, QWebEngineView *panel)
+{
+    const QImage shot = window.grab().toImage();
+    const QPoint outside = panel->geometry().topLeft() + QPoint(-1, panel->height() / 2);
+    const qreal scale = shot.devicePixelRatio();
+    return shot.pixelColor(QPoint(qRound(outside.x() * scale), qRound(outside.y() * scale)))
+        == window.palette().color(QPalette::Highlight);
+}
+
+// The panel that has the focus shows a frame. Inside it, the down and up arrows walk the page's
+// links and fields, Return follows a link, and Tab still leaves the panel in one step.
+void TestWebPanels::focusedPanelShowsAFrameAndArrowsWalkItsLinks()
+{
+    Form1 &window = *m_shared->window;
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // The page keeps its own focus while the panel does not have it; earlier cases moved it.
+    evaluate(window.WebBrowser1, QStringLiteral("document.getElementById('box').focus()"));
+    window.Text4->setFocus();
+    QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Text4"), 5000);
+    QVERIFY(!framed(window, window.WebBrowser1));
+
+    QCOMPARE(test::tabThrough(window, 1), QStringList{"WebBrowser1#box"});
+    QVERIFY(framed(window, window.WebBrowser1));
+    QVERIFY(!framed(window, window.WebBrowser2));
+
+    const auto arrow = [&](Qt::Key key) {
+        const QString before = test::focusStop(window);
+        QTest::keyClick(QApplication::focusWidget(), key);
+        test::waitUntil([&] { return test::focusStop(window) != before; }, 5000);
+        return test::focusStop(window);
+    };
+    QCOMPARE(arrow(Qt::Key_Down), QStringLiteral("WebBrowser1#more"));
+    QCOMPARE(arrow(Qt::Key_Down), QStringLiteral("WebBrowser1#box"));
+    QCOMPARE(arrow(Qt::Key_Up), QStringLiteral("WebBrowser1#more"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QELVORA_TRY_COMPARE(window.WebBrowser1->url().fragment(), QStringLiteral("content"), 5000);
+
+    QCOMPARE(test::tabThrough(window, 1), QStringList{"Text5"});
+    QVERIFY(!framed(window, window.WebBrowser1));
 }
 
 QELVORA_TEST_MAIN(TestWebPanels)
