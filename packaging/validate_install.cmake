@@ -15,7 +15,8 @@ foreach(path
         share/applications/${id}.desktop
         share/metainfo/${id}.metainfo.xml
         share/icons/hicolor/32x32/apps/${id}.png
-        share/icons/hicolor/scalable/apps/${id}.svg)
+        share/icons/hicolor/scalable/apps/${id}.svg
+        share/man/man1/qelvora.1.gz)
     if(NOT EXISTS "${PREFIX}/${path}")
         message(FATAL_ERROR "not installed: ${path}")
     endif()

@@ -54,7 +54,7 @@ foreach(path usr/bin/qelvora usr/share/applications/${id}.desktop
              usr/share/icons/hicolor/32x32/apps/${id}.png
              usr/share/icons/hicolor/scalable/apps/${id}.svg
              usr/share/doc/qelvora/copyright usr/share/doc/qelvora/changelog.gz
-             usr/share/lintian/overrides/qelvora)
+             usr/share/man/man1/qelvora.1.gz)
   if(NOT out MATCHES " \\./${path}\n")
     string(APPEND failures "not in the package: /${path}\n")
   endif()
