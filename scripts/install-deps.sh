@@ -31,6 +31,8 @@ test_packages=(
   qt6ct
   # A session bus and an accessibility bus, as with a screen reader (tst_accessibility).
   dbus at-spi2-core
+  # The house habits: the sources' layout and the shell scripts are checked as tests.
+  clang-format shellcheck
 )
 release_packages=(
   # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=(dev)
-set=test
+set="test"
 if [ "${CI:-}" = "true" ]; then
   presets=(ci asan)
   set=release
