@@ -18,6 +18,8 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 namespace qelvora {
 
@@ -188,16 +190,141 @@ public:
     }
 };
 
-// A single-line number box. Its text can be read, selected and the caret moved, as from the
-// keyboard. A locked box (a ball box) offers no way to change its text and says it is read-only;
-// a reference box can be written as by typing, within its length limit.
-class NumberBoxInterface final : public QAccessibleWidget,
-                                 public QAccessibleTextInterface,
-                                 public QAccessibleEditableTextInterface {
+// How the text interface below reaches one kind of box: its text, selection and caret, and
+// where it draws a character. The line edit and the log box each have one; the interface is
+// written once over either.
+class LineEditText {
 public:
-    NumberBoxInterface(QLineEdit *box, bool locked)
+    explicit LineEditText(QLineEdit *box)
+        : m_box(box)
+    {
+    }
+
+    QString text() const { return m_box->text(); }
+    bool hasSelection() const { return m_box->hasSelectedText(); }
+    std::pair<int, int> selection() const
+    {
+        const int start = m_box->selectionStart();
+        return {start, start + m_box->selectionLength()};
+    }
+    void select(int startOffset, int endOffset) const
+    {
+        m_box->setSelection(startOffset, endOffset - startOffset);
+    }
+    void deselect() const { m_box->deselect(); }
+    int caret() const { return m_box->cursorPosition(); }
+    void moveCaret(int position) const { m_box->setCursorPosition(position); }
+    // A two-character box never scrolls; the caret goes to the range's start, as it would by
+    // moving through the range from its end.
+    void showRange(int startOffset, int endOffset) const
+    {
+        m_box->setCursorPosition(endOffset);
+        m_box->setCursorPosition(startOffset);
+    }
+
+    // Where the box draws the character: left-aligned in its contents, after its margins,
+    // centred vertically, as QLineEdit lays out a text that fits.
+    QRect characterRect(int offset) const
+    {
+        const QString text = m_box->text();
+        if (offset < 0 || offset >= text.size())
+            return QRect();
+        QStyleOptionFrame option;
+        option.initFrom(m_box);
+        option.lineWidth = m_box->hasFrame()
+            ? m_box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, m_box)
+            : 0;
+        const QRect contents = m_box->style()
+                                   ->subElementRect(QStyle::SE_LineEditContents, &option, m_box)
+                                   .marginsRemoved(m_box->textMargins());
+        const QFontMetrics metrics = m_box->fontMetrics();
+        constexpr int kHorizontalMargin = 2; // QLineEdit's own, inside its contents
+        const int left = contents.left() + kHorizontalMargin
+            + metrics.horizontalAdvance(text.left(offset));
+        const int top = contents.top() + (contents.height() - metrics.height() + 1) / 2;
+        const QRect local(left, top, metrics.horizontalAdvance(text.mid(offset, 1)),
+                          metrics.height());
+        return QRect(m_box->mapToGlobal(local.topLeft()), local.size());
+    }
+    int offsetAtPoint(const QPoint &point) const
+    {
+        const QPoint local = m_box->mapFromGlobal(point);
+        if (!m_box->rect().contains(local))
+            return -1;
+        return m_box->cursorPositionAt(local);
+    }
+
+private:
+    QLineEdit *m_box;
+};
+
+class LogText {
+public:
+    explicit LogText(LogTextBox *log)
+        : m_log(log)
+    {
+    }
+
+    QString text() const { return m_log->text(); }
+    bool hasSelection() const { return m_log->textCursor().hasSelection(); }
+    std::pair<int, int> selection() const
+    {
+        const QTextCursor cursor = m_log->textCursor();
+        return {cursor.selectionStart(), cursor.selectionEnd()};
+    }
+    void select(int startOffset, int endOffset) const
+    {
+        QTextCursor cursor = cursorAt(startOffset);
+        cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
+        m_log->setTextCursor(cursor);
+    }
+    void deselect() const
+    {
+        QTextCursor cursor = m_log->textCursor();
+        cursor.clearSelection();
+        m_log->setTextCursor(cursor);
+    }
+    int caret() const { return m_log->textCursor().position(); }
+    void moveCaret(int position) const { m_log->setSelStart(position); }
+    void showRange(int startOffset, int) const { m_log->setSelStart(startOffset); }
+
+    QRect characterRect(int offset) const
+    {
+        if (offset < 0 || offset >= int(m_log->text().size()))
+            return QRect();
+        QRect local = m_log->cursorRect(cursorAt(offset));
+        local.setWidth(m_log->fontMetrics().horizontalAdvance(m_log->text().mid(offset, 1)));
+        return QRect(m_log->viewport()->mapToGlobal(local.topLeft()), local.size());
+    }
+    int offsetAtPoint(const QPoint &point) const
+    {
+        const QPoint local = m_log->viewport()->mapFromGlobal(point);
+        if (!m_log->viewport()->rect().contains(local))
+            return -1;
+        return m_log->cursorForPosition(local).position();
+    }
+
+private:
+    int clamped(int offset) const { return std::clamp(offset, 0, int(m_log->text().size())); }
+    QTextCursor cursorAt(int offset) const
+    {
+        QTextCursor cursor(m_log->document());
+        cursor.setPosition(clamped(offset));
+        return cursor;
+    }
+
+    LogTextBox *m_log;
+};
+
+// A box whose text can be read, selected and the caret moved, as from the keyboard, through
+// Access (LineEditText or LogText). Its value is its text.
+template <typename Access>
+class TextBoxInterface : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    template <typename Box>
+    explicit TextBoxInterface(Box *box)
         : QAccessibleWidget(box, QAccessible::EditableText)
-        , m_locked(locked)
+        , m_text(box)
     {
     }
 
@@ -205,15 +332,80 @@ public:
     {
         if (type == QAccessible::TextInterface)
             return static_cast<QAccessibleTextInterface *>(this);
-        if (type == QAccessible::EditableTextInterface && !m_locked)
-            return static_cast<QAccessibleEditableTextInterface *>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Value ? box()->text() : QAccessibleWidget::text(t);
+        return t == QAccessible::Value ? m_text.text() : QAccessibleWidget::text(t);
     }
+
+    void selection(int selectionIndex, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = 0;
+        if (selectionIndex != 0 || !m_text.hasSelection())
+            return;
+        std::tie(*startOffset, *endOffset) = m_text.selection();
+    }
+    int selectionCount() const override { return m_text.hasSelection() ? 1 : 0; }
+    void addSelection(int startOffset, int endOffset) override
+    {
+        setSelection(0, startOffset, endOffset);
+    }
+    void removeSelection(int selectionIndex) override
+    {
+        if (selectionIndex == 0)
+            m_text.deselect();
+    }
+    void setSelection(int selectionIndex, int startOffset, int endOffset) override
+    {
+        if (selectionIndex == 0)
+            m_text.select(startOffset, endOffset);
+    }
+    int cursorPosition() const override { return m_text.caret(); }
+    void setCursorPosition(int position) override { m_text.moveCaret(position); }
+    QString text(int startOffset, int endOffset) const override
+    {
+        return m_text.text().mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(m_text.text().size()); }
+    QRect characterRect(int offset) const override { return m_text.characterRect(offset); }
+    int offsetAtPoint(const QPoint &point) const override { return m_text.offsetAtPoint(point); }
+    void scrollToSubstring(int startIndex, int endIndex) override
+    {
+        m_text.showRange(startIndex, endIndex);
+    }
+    QString attributes(int offset, int *startOffset, int *endOffset) const override
+    {
+        Q_UNUSED(offset);
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
+    }
+
+private:
+    Access m_text;
+};
+
+// A single-line number box. A locked box (a ball box) offers no way to change its text and says
+// it is read-only; a reference box can be written as by typing, within its length limit.
+class NumberBoxInterface final : public TextBoxInterface<LineEditText>,
+                                 public QAccessibleEditableTextInterface {
+public:
+    NumberBoxInterface(QLineEdit *box, bool locked)
+        : TextBoxInterface(box)
+        , m_locked(locked)
+    {
+    }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::EditableTextInterface && !m_locked)
+            return static_cast<QAccessibleEditableTextInterface *>(this);
+        return TextBoxInterface::interface_cast(type);
+    }
+
+    using TextBoxInterface::text;
 
     void setText(QAccessible::Text t, const QString &text) override
     {
@@ -233,83 +425,6 @@ public:
     Relations relations(QAccessible::Relation match) const override
     {
         return withHeading(QAccessibleWidget::relations(match), match, box());
-    }
-
-    // Reading.
-    void selection(int selectionIndex, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = 0;
-        if (selectionIndex != 0 || !box()->hasSelectedText())
-            return;
-        *startOffset = box()->selectionStart();
-        *endOffset = *startOffset + box()->selectionLength();
-    }
-    int selectionCount() const override { return box()->hasSelectedText() ? 1 : 0; }
-    void addSelection(int startOffset, int endOffset) override
-    {
-        setSelection(0, startOffset, endOffset);
-    }
-    void removeSelection(int selectionIndex) override
-    {
-        if (selectionIndex == 0)
-            box()->deselect();
-    }
-    void setSelection(int selectionIndex, int startOffset, int endOffset) override
-    {
-        if (selectionIndex == 0)
-            box()->setSelection(startOffset, endOffset - startOffset);
-    }
-    int cursorPosition() const override { return box()->cursorPosition(); }
-    void setCursorPosition(int position) override { box()->setCursorPosition(position); }
-    QString text(int startOffset, int endOffset) const override
-    {
-        return box()->text().mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(box()->text().size()); }
-
-    // Where the box draws the character: left-aligned in its contents, after its margins,
-    // centred vertically, as QLineEdit lays out a text that fits (a two-character box never
-    // scrolls).
-    QRect characterRect(int offset) const override
-    {
-        const QString text = box()->text();
-        if (offset < 0 || offset >= text.size())
-            return QRect();
-        QStyleOptionFrame option;
-        option.initFrom(box());
-        option.lineWidth = box()->hasFrame()
-            ? box()->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box())
-            : 0;
-        const QRect contents = box()->style()
-                                   ->subElementRect(QStyle::SE_LineEditContents, &option, box())
-                                   .marginsRemoved(box()->textMargins());
-        const QFontMetrics metrics = box()->fontMetrics();
-        constexpr int kHorizontalMargin = 2; // QLineEdit's own, inside its contents
-        const int left = contents.left() + kHorizontalMargin
-            + metrics.horizontalAdvance(text.left(offset));
-        const int top = contents.top() + (contents.height() - metrics.height() + 1) / 2;
-        const QRect local(left, top, metrics.horizontalAdvance(text.mid(offset, 1)),
-                          metrics.height());
-        return QRect(box()->mapToGlobal(local.topLeft()), local.size());
-    }
-    int offsetAtPoint(const QPoint &point) const override
-    {
-        const QPoint local = box()->mapFromGlobal(point);
-        if (!box()->rect().contains(local))
-            return -1;
-        return box()->cursorPositionAt(local);
-    }
-    void scrollToSubstring(int startIndex, int endIndex) override
-    {
-        box()->setCursorPosition(endIndex);
-        box()->setCursorPosition(startIndex);
-    }
-    QString attributes(int offset, int *startOffset, int *endOffset) const override
-    {
-        Q_UNUSED(offset);
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return QString();
     }
 
     // Writing: only reference boxes get here, through interface_cast().
@@ -339,28 +454,16 @@ private:
 // The result log: read-only, multi-line text that can be read, selected and walked with the
 // caret, and offers no way to change it. Its viewport and scroll bar are not objects of their
 // own: the text interface covers what they show.
-class LogInterface final : public QAccessibleWidget, public QAccessibleTextInterface {
+class LogInterface final : public TextBoxInterface<LogText> {
 public:
     explicit LogInterface(LogTextBox *log)
-        : QAccessibleWidget(log, QAccessible::EditableText)
+        : TextBoxInterface(log)
     {
-    }
-
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface *>(this);
-        return QAccessibleWidget::interface_cast(type);
     }
 
     int childCount() const override { return 0; }
     QAccessibleInterface *child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Value ? log()->text() : QAccessibleWidget::text(t);
-    }
 
     QAccessible::State state() const override
     {
@@ -371,104 +474,29 @@ public:
         state.selectableText = true;
         return state;
     }
-
-    void selection(int selectionIndex, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = 0;
-        const QTextCursor cursor = log()->textCursor();
-        if (selectionIndex != 0 || !cursor.hasSelection())
-            return;
-        *startOffset = cursor.selectionStart();
-        *endOffset = cursor.selectionEnd();
-    }
-    int selectionCount() const override { return log()->textCursor().hasSelection() ? 1 : 0; }
-    void addSelection(int startOffset, int endOffset) override
-    {
-        setSelection(0, startOffset, endOffset);
-    }
-    void removeSelection(int selectionIndex) override
-    {
-        if (selectionIndex != 0)
-            return;
-        QTextCursor cursor = log()->textCursor();
-        cursor.clearSelection();
-        log()->setTextCursor(cursor);
-    }
-    void setSelection(int selectionIndex, int startOffset, int endOffset) override
-    {
-        if (selectionIndex != 0)
-            return;
-        QTextCursor cursor = cursorAt(startOffset);
-        cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
-        log()->setTextCursor(cursor);
-    }
-    int cursorPosition() const override { return log()->textCursor().position(); }
-    void setCursorPosition(int position) override { log()->setSelStart(position); }
-    QString text(int startOffset, int endOffset) const override
-    {
-        return log()->text().mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(log()->text().size()); }
-    QRect characterRect(int offset) const override
-    {
-        if (offset < 0 || offset >= characterCount())
-            return QRect();
-        QRect local = log()->cursorRect(cursorAt(offset));
-        local.setWidth(log()->fontMetrics().horizontalAdvance(log()->text().mid(offset, 1)));
-        return QRect(log()->viewport()->mapToGlobal(local.topLeft()), local.size());
-    }
-    int offsetAtPoint(const QPoint &point) const override
-    {
-        const QPoint local = log()->viewport()->mapFromGlobal(point);
-        if (!log()->viewport()->rect().contains(local))
-            return -1;
-        return log()->cursorForPosition(local).position();
-    }
-    void scrollToSubstring(int startIndex, int endIndex) override
-    {
-        Q_UNUSED(endIndex);
-        log()->setSelStart(startIndex);
-    }
-    QString attributes(int offset, int *startOffset, int *endOffset) const override
-    {
-        Q_UNUSED(offset);
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return QString();
-    }
-
-private:
-    LogTextBox *log() const { return static_cast<LogTextBox *>(widget()); }
-    int clamped(int offset) const { return std::clamp(offset, 0, characterCount()); }
-    QTextCursor cursorAt(int offset) const
-    {
-        QTextCursor cursor(log()->document());
-        cursor.setPosition(clamped(offset));
-        return cursor;
-    }
 };
 
 // Qt asks for each class of an object in turn, the most derived first, for every object that
-// assistive technology meets, the web engine's own among them: nothing is asked of an object
-// before its class is known to be one of the window's.
-QAccessibleInterface *windowInterfaces(const QString &className, QObject *object)
+// assistive technology meets, the web engine's own among them. The window's controls are told
+// by their type and, where the type is a stock one, by the window that holds them; every other
+// object gets Qt's own interface.
+QAccessibleInterface *windowInterfaces(const QString &, QObject *object)
 {
-    if (className == QLatin1String("qelvora::Form1"))
-        return new WindowInterface(static_cast<Form1 *>(object));
-    if (className == QLatin1String("qelvora::LockedLineEdit"))
-        return new NumberBoxInterface(static_cast<LockedLineEdit *>(object), true);
-    if (className == QLatin1String("qelvora::LogTextBox"))
-        return new LogInterface(static_cast<LogTextBox *>(object));
-    if (className == QLatin1String("QLabel")) {
-        auto *label = static_cast<QLabel *>(object);
+    if (auto *window = qobject_cast<Form1 *>(object))
+        return new WindowInterface(window);
+    if (auto *ball = qobject_cast<LockedLineEdit *>(object))
+        return new NumberBoxInterface(ball, true);
+    if (auto *log = qobject_cast<LogTextBox *>(object))
+        return new LogInterface(log);
+    if (auto *label = qobject_cast<QLabel *>(object)) {
         const Form1 *window = windowOf(label);
         if (window && label == window->Label4)
             return new CounterInterface(label);
         if (window && (label == window->Label9 || label == window->Label10))
             return new HeadingInterface(label);
+        return nullptr;
     }
-    if (className == QLatin1String("QLineEdit")) {
-        auto *box = static_cast<QLineEdit *>(object);
+    if (auto *box = qobject_cast<QLineEdit *>(object)) {
         const Form1 *window = windowOf(box);
         if (window && holds(window->referenceBoxes(), box))
             return new NumberBoxInterface(box, false);
