@@ -31,6 +31,9 @@ test_packages=(
   qt6ct
   # A session bus and an accessibility bus, as with a screen reader (tst_accessibility).
   dbus at-spi2-core
+  # The Orca screen reader speaking into a file through speech-dispatcher, and real key
+  # presses on the test's X server (tst_screen_reader).
+  orca speech-dispatcher xdotool
 )
 release_packages=(
   # The Debian package: dpkg-shlibdeps computes its dependencies, lintian checks it, and
