@@ -1,21 +1,28 @@
-// The window's own accessible interfaces. Qt's stock ones expose a top-level QWidget with the role
-// Client (a "filler" to AT-SPI), read a label by a fixed accessible name only, and let assistive
-// technology rewrite any line or text edit, read-only or not. These give the window the role of
-// a frame, read the draw counter with its count, keep the locked boxes locked, leave the labels
-// that only decorate out of the window's children, and relate each number box to the heading of
-// its row.
+// The window's own accessible interfaces, and what the window tells assistive technology. Qt's
+// stock interfaces expose a top-level QWidget with the role Client (a "filler" to AT-SPI), read a
+// label by a fixed accessible name only, and let assistive technology rewrite any line or text
+// edit, read-only or not. These give the window the role of a frame, read the draw counter with
+// its count, keep the locked boxes locked, leave the labels that only decorate out of the
+// window's children, and show the application's real windows only, not the web engine's
+// offscreen ones. Every event the window sends passes through one handler (Reporter below), which
+// keeps the rollers' steps to themselves and makes a control's focus event come first.
 #include "accessibility.h"
 
 #include "form1.h"
 #include "text_boxes.h"
 
 #include <QAccessible>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QFontMetrics>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QWebEngineView>
+#include <QWindow>
 
 #include <algorithm>
 #include <tuple>
@@ -24,8 +31,6 @@
 namespace qelvora {
 
 namespace {
-
-using Relations = QList<QPair<QAccessibleInterface *, QAccessible::Relation>>;
 
 Form1 *windowOf(const QWidget *control)
 {
@@ -46,53 +51,18 @@ bool holds(const Boxes &boxes, const QWidget *control)
     return std::find(boxes.begin(), boxes.end(), control) != boxes.end();
 }
 
-// The heading of a number box's row: the draw's boxes under "本期开奖结果：", the reference boxes
-// under "上期开奖结果：".
-QLabel *headingOf(const QWidget *box)
-{
-    const Form1 *window = windowOf(box);
-    if (!window)
-        return nullptr;
-    if (holds(window->ballBoxes(), box))
-        return window->Label10;
-    if (holds(window->referenceBoxes(), box))
-        return window->Label9;
-    return nullptr;
-}
+// The object that holds the last draw's announcement (announceDraw()). It is not a widget: it
+// shows nothing, and a screen reader finds it as the window's last child.
+class DrawStatus final : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
 
-QWidgetList boxesUnder(const QLabel *heading)
-{
-    const Form1 *window = windowOf(heading);
-    QWidgetList boxes;
-    if (window && heading == window->Label10) {
-        for (QWidget *box : window->ballBoxes())
-            boxes.append(box);
-    }
-    if (window && heading == window->Label9) {
-        for (QWidget *box : window->referenceBoxes())
-            boxes.append(box);
-    }
-    return boxes;
-}
+    QString announcement;
+};
 
-// Adds the box's heading as its label, unless it is one already.
-Relations withHeading(Relations relations, QAccessible::Relation match, const QWidget *box)
-{
-    if (!(match & QAccessible::Label))
-        return relations;
-    QAccessibleInterface *heading = QAccessible::queryAccessibleInterface(headingOf(box));
-    if (!heading)
-        return relations;
-    const bool present =
-        std::any_of(relations.cbegin(), relations.cend(), [heading](const auto &relation) {
-            return relation.first == heading && (relation.second & QAccessible::Label);
-        });
-    if (!present)
-        relations.append({heading, QAccessible::Label});
-    return relations;
-}
-
-// The window: a frame, whose children are its controls less the decorations.
+// The window: a frame, whose children are its controls less the decorations, and the draw status
+// once there is one.
 class WindowInterface final : public QAccessibleWidget {
 public:
     explicit WindowInterface(Form1 *window)
@@ -104,7 +74,7 @@ public:
 
     QAccessibleInterface *child(int index) const override
     {
-        const QWidgetList children = exposed();
+        const QObjectList children = exposed();
         return index >= 0 && index < children.size()
             ? QAccessible::queryAccessibleInterface(children.at(index))
             : nullptr;
@@ -112,20 +82,81 @@ public:
 
     int indexOfChild(const QAccessibleInterface *child) const override
     {
-        return child ? int(exposed().indexOf(qobject_cast<QWidget *>(child->object()))) : -1;
+        return child ? int(exposed().indexOf(child->object())) : -1;
     }
 
 private:
-    QWidgetList exposed() const
+    QObjectList exposed() const
     {
         const auto *window = static_cast<const Form1 *>(widget());
-        QWidgetList children;
+        QObjectList children;
+        QObjectList status;
         for (QObject *object : window->children()) {
             auto *control = qobject_cast<QWidget *>(object);
             if (control && !control->isWindow() && !decorates(*window, control))
                 children.append(control);
+            else if (qobject_cast<DrawStatus *>(object))
+                status.append(object);
         }
-        return children;
+        return children + status;
+    }
+};
+
+// The draw status: a notification whose name is the last draw's count and result.
+class StatusInterface final : public QAccessibleObject {
+public:
+    explicit StatusInterface(DrawStatus *status)
+        : QAccessibleObject(status)
+    {
+    }
+
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(object()->parent());
+    }
+    int childCount() const override { return 0; }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? static_cast<DrawStatus *>(object())->announcement
+                                      : QString();
+    }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override { return QAccessible::State(); }
+};
+
+// The application: its windows are the widget windows. The web engine renders each panel's page
+// in an offscreen window of its own (titled "Offscreen"), whose content a screen reader already
+// finds inside the panel; Qt would list those windows as frames of the application too.
+class ApplicationInterface final : public QAccessibleApplication {
+public:
+    int childCount() const override { return int(windows().size()); }
+
+    QAccessibleInterface *child(int index) const override
+    {
+        const QObjectList all = windows();
+        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all.at(index))
+                                                : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(windows().indexOf(child->object())) : -1;
+    }
+
+private:
+    static QObjectList windows()
+    {
+        QObjectList widgets;
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            if (window->type() == Qt::Popup || window->type() == Qt::Desktop)
+                continue;
+            QAccessibleInterface *root = window->accessibleRoot();
+            if (root && qobject_cast<QWidget *>(root->object()))
+                widgets.append(root->object());
+        }
+        return widgets;
     }
 };
 
@@ -158,35 +189,6 @@ public:
                 area |= QRect(part->mapToGlobal(QPoint(0, 0)), part->size());
         }
         return area;
-    }
-};
-
-// A row's heading: a label for each box of its row.
-class HeadingInterface final : public QAccessibleWidget {
-public:
-    explicit HeadingInterface(QLabel *heading)
-        : QAccessibleWidget(heading, QAccessible::StaticText)
-    {
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        const QString text = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && text.isEmpty())
-            return static_cast<QLabel *>(widget())->text();
-        return text;
-    }
-
-    Relations relations(QAccessible::Relation match) const override
-    {
-        Relations relations = QAccessibleWidget::relations(match);
-        if (!(match & QAccessible::Labelled))
-            return relations;
-        for (QWidget *box : boxesUnder(static_cast<QLabel *>(widget()))) {
-            if (QAccessibleInterface *boxInterface = QAccessible::queryAccessibleInterface(box))
-                relations.append({boxInterface, QAccessible::Labelled});
-        }
-        return relations;
     }
 };
 
@@ -422,11 +424,6 @@ public:
         return state;
     }
 
-    Relations relations(QAccessible::Relation match) const override
-    {
-        return withHeading(QAccessibleWidget::relations(match), match, box());
-    }
-
     // Writing: only reference boxes get here, through interface_cast().
     void deleteText(int startOffset, int endOffset) override
     {
@@ -482,6 +479,10 @@ public:
 // object gets Qt's own interface.
 QAccessibleInterface *windowInterfaces(const QString &, QObject *object)
 {
+    if (object == qApp)
+        return new ApplicationInterface;
+    if (auto *status = qobject_cast<DrawStatus *>(object))
+        return new StatusInterface(status);
     if (auto *window = qobject_cast<Form1 *>(object))
         return new WindowInterface(window);
     if (auto *ball = qobject_cast<LockedLineEdit *>(object))
@@ -490,11 +491,7 @@ QAccessibleInterface *windowInterfaces(const QString &, QObject *object)
         return new LogInterface(log);
     if (auto *label = qobject_cast<QLabel *>(object)) {
         const Form1 *window = windowOf(label);
-        if (window && label == window->Label4)
-            return new CounterInterface(label);
-        if (window && (label == window->Label9 || label == window->Label10))
-            return new HeadingInterface(label);
-        return nullptr;
+        return window && label == window->Label4 ? new CounterInterface(label) : nullptr;
     }
     if (auto *box = qobject_cast<QLineEdit *>(object)) {
         const Form1 *window = windowOf(box);
@@ -504,20 +501,208 @@ QAccessibleInterface *windowInterfaces(const QString &, QObject *object)
     return nullptr;
 }
 
+// The text a ball box had when assistive technology last heard of it, kept on the box while it
+// rolls.
+constexpr char kReportedText[] = "qelvoraReportedText";
+
+bool rolls(const QObject *object)
+{
+    return qobject_cast<const LockedLineEdit *>(object) && object->property(kReportedText).isValid();
+}
+
+bool isTextEvent(QAccessible::Event type)
+{
+    switch (type) {
+    case QAccessible::TextInserted:
+    case QAccessible::TextRemoved:
+    case QAccessible::TextUpdated:
+    case QAccessible::TextCaretMoved:
+    case QAccessible::TextSelectionChanged:
+    case QAccessible::ValueChanged:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whose focus a focus event of the object is: a web panel's, for a widget inside the panel (a
+// panel is one Tab stop, and the engine's inner widget has no name of its own); the object's
+// own otherwise.
+QObject *focusOwner(QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget || !qobject_cast<Form1 *>(widget->window()))
+        return object;
+    QWidget *control = widget;
+    while (control->parentWidget() && control->parentWidget() != widget->window())
+        control = control->parentWidget();
+    return qobject_cast<QWebEngineView *>(control) ? control : object;
+}
+
+// Every accessibility event of the program passes through here on its way out: to Qt's AT-SPI
+// bridge, or to the handler installed before this one (a test's recorder).
+//  - A rolling ball box keeps its steps to itself (boxRolls()).
+//  - A control that takes the focus reports its caret and selection while it takes it, before
+//    Qt's focus event; a screen reader that hears of the caret first takes the focus as already
+//    known and says nothing. So the focus event goes first, and Qt's own one after it is dropped.
+//  - A widget inside a web panel takes the panel's focus: the focus event names the panel.
+class Reporter {
+public:
+    static void install()
+    {
+        if (s_installed)
+            return;
+        s_next = QAccessible::installUpdateHandler(&Reporter::handle);
+        s_installed = true;
+    }
+
+    // Sends the event on, past this handler.
+    static void deliver(QAccessibleEvent *event)
+    {
+        const QAccessible::UpdateHandler self = QAccessible::installUpdateHandler(s_next);
+        QAccessible::updateAccessibility(event);
+        QAccessible::installUpdateHandler(self);
+    }
+
+private:
+    static void handle(QAccessibleEvent *event)
+    {
+        QObject *object = event->object();
+        if (event->type() == QAccessible::Focus) {
+            QObject *owner = focusOwner(object);
+            const bool sentAlready = owner && owner == s_focusSentFirst;
+            s_focusSentFirst = nullptr;
+            if (sentAlready)
+                return;
+            s_lastFocus = owner;
+            if (owner == object) {
+                deliver(event);
+            } else {
+                QAccessibleEvent focus(owner, QAccessible::Focus);
+                deliver(&focus);
+            }
+            return;
+        }
+        if (!isTextEvent(event->type()))
+            return deliver(event);
+        if (object && object == QApplication::focusWidget() && focusOwner(object) != s_lastFocus) {
+            s_lastFocus = s_focusSentFirst = focusOwner(object);
+            QAccessibleEvent focus(s_lastFocus, QAccessible::Focus);
+            deliver(&focus);
+        }
+        if (!rolls(object))
+            deliver(event);
+    }
+
+    static inline bool s_installed = false;
+    static inline QAccessible::UpdateHandler s_next = nullptr;
+    // The owner of the last focus event sent, and of the one sent ahead of Qt's.
+    static inline QPointer<QObject> s_lastFocus;
+    static inline QPointer<QObject> s_focusSentFirst;
+};
+
+// "第 3 次开奖结果 红球 07 12 03 30 01 25 蓝球 09": the counter and the seven ball boxes.
+QString drawAnnouncement(const Form1 &window)
+{
+    const auto balls = window.ballBoxes();
+    QStringList reds;
+    for (int i = 0; i < 6; ++i)
+        reds << balls[i]->text();
+    return QStringLiteral("第 %1 次开奖结果 红球 %2 蓝球 %3")
+        .arg(window.Label4->text(), reds.join(u' '), balls[6]->text());
+}
+
 } // namespace
 
 void installAccessibleInterfaces()
 {
     // Installing a factory twice installs it once.
     QAccessible::installFactory(windowInterfaces);
+    Reporter::install();
+}
+
+void nameControls(Form1 *window)
+{
+    const auto balls = window->ballBoxes();
+    const auto references = window->referenceBoxes();
+    const QString drawn = QStringLiteral("本期开奖结果 ");
+    const QString previous = QStringLiteral("上期开奖结果 ");
+    for (int i = 0; i < 6; ++i) {
+        const QString red = QStringLiteral("红球 %1").arg(i + 1);
+        balls[i]->setAccessibleName(drawn + red);
+        references[i]->setAccessibleName(previous + red);
+    }
+    balls[6]->setAccessibleName(drawn + QStringLiteral("蓝球"));
+    references[6]->setAccessibleName(previous + QStringLiteral("蓝球"));
+    window->Text4->setAccessibleName(QStringLiteral("开奖记录"));
+    for (QPushButton *button : {window->Command1, window->Command2, window->Command3})
+        button->setAccessibleName(button->text());
+    for (QLabel *label : {window->Label6, window->Label9, window->Label10})
+        label->setAccessibleName(label->text());
+    // The counter reads as "第 n 次" (CounterInterface) and says what it counts here.
+    window->Label4->setAccessibleDescription(QStringLiteral("摇奖次数"));
+    window->Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
+    window->WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
+    window->WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));
+}
+
+void boxRolls(LockedLineEdit *box)
+{
+    if (!box->property(kReportedText).isValid())
+        box->setProperty(kReportedText, box->text());
+}
+
+void boxSettled(LockedLineEdit *box)
+{
+    const QVariant reported = box->property(kReportedText);
+    if (!reported.isValid())
+        return;
+    box->setProperty(kReportedText, QVariant());
+    if (!QAccessible::isActive())
+        return;
+    // One change from what was last heard of the box to its number, and the caret where
+    // setting the text left it.
+    QAccessibleTextUpdateEvent update(box, 0, reported.toString(), box->text());
+    QAccessible::updateAccessibility(&update);
+    QAccessibleTextCursorEvent caret(box, box->cursorPosition());
+    QAccessible::updateAccessibility(&caret);
+}
+
+// Qt 6.8 and later send an announcement, which a screen reader speaks as it comes (AT-SPI's
+// Announcement signal; Orca 45 and later speak it). Older Qt has no announcements: the draw
+// status, a notification, is shown anew, and a screen reader speaks a notification that shows
+// (Orca reads its role and name: "通知 第 1 次开奖结果 ..."). Either way once per draw.
+void announceDraw(Form1 *window)
+{
+    auto *status = window->findChild<DrawStatus *>(QString(), Qt::FindDirectChildrenOnly);
+    const bool created = !status;
+    if (created)
+        status = new DrawStatus(window);
+    status->announcement = drawAnnouncement(*window);
+    if (!QAccessible::isActive())
+        return;
+    if (created) {
+        QAccessibleEvent added(status, QAccessible::ObjectCreated);
+        QAccessible::updateAccessibility(&added);
+    }
+    QAccessibleEvent renamed(status, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QAccessibleAnnouncementEvent announcement(window, status->announcement);
+    QAccessible::updateAccessibility(&announcement);
+#else
+    QAccessibleEvent shown(status, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+#endif
 }
 
 void dropEarlyAccessibleInterfaces(Form1 *window)
 {
     // Qt makes a control's interface when the control reports its first change, with or without
-    // a screen reader; a label reports its text while it is being built. Dropping every
+    // a screen reader; a label reports its text while it is being built. A screen reader asks for
+    // the application's interface as soon as the program starts. Dropping every
     // interface made so far costs nothing: the next question makes it again.
-    QList<QObject *> objects = {window};
+    QList<QObject *> objects = {qApp, window};
     for (QObject *child : window->children())
         objects.append(child);
     for (QObject *object : objects) {
@@ -527,3 +712,5 @@ void dropEarlyAccessibleInterfaces(Form1 *window)
 }
 
 } // namespace qelvora
+
+#include "accessibility.moc"

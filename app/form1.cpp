@@ -86,6 +86,7 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
 
     installAccessibleInterfaces();
     createControls();
+    nameControls(this);
     connectHandlers();
     Form_Load();
     setUpFocus();
@@ -194,28 +195,6 @@ void Form1::createControls()
     WebBrowser2 = new QWebEngineView(this);
     place(WebBrowser2, 600, 8160, 6495, 615);
     WebBrowser2->hide();
-
-    // Names for screen readers and accessibility-driven tools; nothing visible changes. The
-    // counter reads as "第 n 次" and says what it counts in its description; the labels that only
-    // decorate (Label1, the brackets around the count, the plus signs) are not shown to assistive
-    // technology at all (accessibility.cpp).
-    const auto balls = ballBoxes();
-    const auto references = referenceBoxes();
-    for (int i = 0; i < 6; ++i) {
-        balls[i]->setAccessibleName(QStringLiteral("红球 %1").arg(i + 1));
-        references[i]->setAccessibleName(QStringLiteral("上期红球 %1").arg(i + 1));
-    }
-    Text8->setAccessibleName(QStringLiteral("蓝球"));
-    Text15->setAccessibleName(QStringLiteral("上期蓝球"));
-    Text4->setAccessibleName(QStringLiteral("开奖记录"));
-    for (QPushButton *b : {Command1, Command2, Command3})
-        b->setAccessibleName(b->text());
-    for (QLabel *l : {Label6, Label9, Label10})
-        l->setAccessibleName(l->text());
-    Label4->setAccessibleDescription(QStringLiteral("摇奖次数"));
-    Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
-    WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
-    WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));
 
     // Text boxes are drawn over the labels they overlap (Label1 over the reference boxes,
     // Label6 over the log).
