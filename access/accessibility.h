@@ -8,9 +8,15 @@ namespace qelvora {
 class Form1;
 class LockedLineEdit;
 
-// Makes Qt build the window's own interfaces for its controls. Runs before the controls are
-// created; running it again does no harm.
+// Makes Qt build the window's own interfaces for its controls and send what the window tells
+// assistive technology through the window's own handler (accessibility.cpp), and keeps Qt's
+// message about a key that a screen reader answered late off the terminal. Runs before the
+// controls are created; running it again does no harm.
 void installAccessibleInterfaces();
+
+// How many times a screen reader answered a forwarded key too late for Qt, which then delivered
+// the key without its answer (the message left off the terminal).
+int keyForwardingTimeouts();
 
 // A screen reader that is already running asks for the interface of a control as soon as the
 // control reports its first change, which may be while it is being built, before the window

@@ -2,10 +2,12 @@
 // (orca_session.sh), and real key presses (xdotool, on the test's own X server) walk the Tab
 // order and start a draw, as the user's keyboard would. What Orca said is read back from the
 // file, and what it was told from its own debug log. The window runs with its real intervals.
+#include "accessibility.h"
 #include "form1.h"
 #include "text_boxes.h"
 #include "support/test_support.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -35,10 +37,12 @@ public:
         return QString::fromUtf8(file.readAll());
     }
 
-    void mark()
+    void mark() { m_mark = size(); }
+
+    qint64 size() const
     {
         QFile file(m_path);
-        m_mark = file.open(QIODevice::ReadOnly) ? file.size() : 0;
+        return file.open(QIODevice::ReadOnly) ? file.size() : 0;
     }
 
 private:
@@ -87,6 +91,9 @@ private slots:
 private:
     // Waits until Orca has said something that matches since the last mark.
     bool heard(const QRegularExpression &pattern, int timeoutMs);
+    // Waits until Orca has done with what it was told, as a user waits for the speech to end
+    // before the next key: its debug log has not grown for a while.
+    void waitUntilOrcaIsQuiet();
 
     std::unique_ptr<Form1> m_window;
     test::ScriptedRandom *m_random = nullptr;
@@ -98,6 +105,23 @@ bool TestScreenReader::heard(const QRegularExpression &pattern, int timeoutMs)
 {
     return test::waitUntil([&] { return pattern.match(m_spoken->sinceMark()).hasMatch(); },
                            timeoutMs);
+}
+
+void TestScreenReader::waitUntilOrcaIsQuiet()
+{
+    qint64 size = m_orcaLog->size();
+    QElapsedTimer unchanged;
+    unchanged.start();
+    test::waitUntil(
+        [&] {
+            const qint64 now = m_orcaLog->size();
+            if (now != size) {
+                size = now;
+                unchanged.restart();
+            }
+            return unchanged.elapsed() >= 500;
+        },
+        10000);
 }
 
 void TestScreenReader::initTestCase()
@@ -125,8 +149,7 @@ void TestScreenReader::initTestCase()
 
 void TestScreenReader::init()
 {
-    // Nothing on the terminal while a screen reader runs: the key events the window forwards to
-    // Orca come back in time, and nothing else complains.
+    // Nothing on the terminal while a screen reader runs.
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
 }
 
@@ -137,7 +160,6 @@ void TestScreenReader::tabNamesEveryStop()
     Form1 &window = *m_window;
     window.Text1->setFocus(Qt::OtherFocusReason);
     QELVORA_TRY_COMPARE(focusedControl(window), static_cast<QWidget *>(window.Text1), 5000);
-    test::pause(1000);
 
     const auto ball = [](int n) { return QStringLiteral("本期开奖结果 红球 %1").arg(n); };
     const auto reference = [](int n) { return QStringLiteral("上期开奖结果 红球 %1").arg(n); };
@@ -165,6 +187,7 @@ void TestScreenReader::tabNamesEveryStop()
     QStringList transcript;
     QStringList missed;
     for (const auto &[control, name] : stops) {
+        waitUntilOrcaIsQuiet();
         m_spoken->mark();
         QVERIFY(pressKeys(QStringLiteral("Tab")));
         QELVORA_TRY_COMPARE(focusedControl(window), control, 5000);
@@ -186,13 +209,22 @@ void TestScreenReader::drawIsAnnouncedWithoutRollerChatter()
     Form1 &window = *m_window;
     window.Command1->setFocus(Qt::OtherFocusReason);
     QVERIFY(heard(QRegularExpression(QStringLiteral("手动摇奖")), 10000));
-    test::pause(1000);
+    waitUntilOrcaIsQuiet();
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
 
     m_spoken->mark();
     m_orcaLog->mark();
     QVERIFY(pressKeys(QStringLiteral("Return")));
     QELVORA_TRY_VERIFY(window.drawRunning(), 5000);
+    // The user moves the caret in the log while the boxes roll, between two boxes settling: each
+    // key goes to Orca and back before the window sees it, and must come back in time. (Orca
+    // flooded by the rollers is never quiet: the keys then go while it is busy.)
+    for (QTimer *redRoller : {window.Timer1, window.Timer2, window.Timer3, window.Timer7,
+                              window.Timer8, window.Timer9}) {
+        QELVORA_TRY_VERIFY(!redRoller->isActive(), 5000);
+        waitUntilOrcaIsQuiet();
+        QVERIFY(pressKeys(QStringLiteral("Right")));
+    }
     QELVORA_TRY_VERIFY(!window.drawRunning(), 30000);
     QCOMPARE(test::ballTexts(window),
              QStringList({"07", "12", "03", "30", "01", "25", "09"}));
@@ -218,10 +250,22 @@ void TestScreenReader::drawIsAnnouncedWithoutRollerChatter()
     QCOMPARE(int(said.count(QRegularExpression(QStringLiteral("^\\d{1,2}$"),
                                                QRegularExpression::MultilineOption))),
              0);
+
+    // Back to a ball box: read by its name and its number.
+    waitUntilOrcaIsQuiet();
+    m_spoken->mark();
+    QVERIFY(pressKeys(QStringLiteral("shift+Tab")));
+    QELVORA_TRY_COMPARE(focusedControl(window), static_cast<QWidget *>(window.Text3), 5000);
+    QVERIFY2(heard(QRegularExpression(QStringLiteral("(?s)本期开奖结果 红球 3.*03")), 8000),
+             qPrintable(m_spoken->sinceMark()));
+    qInfo().noquote() << "Orca on Shift+Tab after the draw: " + m_spoken->sinceMark().trimmed();
 }
 
 void TestScreenReader::cleanupTestCase()
 {
+    // Keys Orca answered too late for Qt, which then delivered them anyway (left off the terminal
+    // by the window): for the record, as they depend on how busy the machine is.
+    qInfo("keys delivered without Orca's answer: %d", keyForwardingTimeouts());
     m_window.reset();
 }
 
