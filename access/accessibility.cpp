@@ -136,8 +136,9 @@ public:
     QAccessibleInterface *child(int index) const override
     {
         const QObjectList all = windows();
-        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all.at(index))
-                                                : nullptr;
+        return index >= 0 && index < all.size()
+            ? QAccessible::queryAccessibleInterface(all.at(index))
+            : nullptr;
     }
 
     int indexOfChild(const QAccessibleInterface *child) const override
@@ -507,7 +508,8 @@ constexpr char kReportedText[] = "qelvoraReportedText";
 
 bool rolls(const QObject *object)
 {
-    return qobject_cast<const LockedLineEdit *>(object) && object->property(kReportedText).isValid();
+    return qobject_cast<const LockedLineEdit *>(object)
+        && object->property(kReportedText).isValid();
 }
 
 bool isTextEvent(QAccessible::Event type)
@@ -617,15 +619,16 @@ QString drawAnnouncement(const Form1 &window)
 // key anyway and prints "QSpiApplication::keyEventError ... NoReply". Nothing is lost then, but
 // the program is to print nothing in normal operation. With the rollers quiet the answer comes in
 // time as a rule; it comes late when the screen reader is still busy with the focus change that
-// the key's press caused as its release arrives, on a loaded machine. That message alone is left
-// out; every other one goes on to the handler before.
+// the key's press caused as its release arrives, on a loaded machine. That message alone (the
+// answer's time-out, NoReply) is left out; every other one goes on to the handler before.
 int g_keyForwardingTimeouts = 0;
 QtMessageHandler g_nextMessageHandler = nullptr;
 
 void dropKeyForwardingTimeouts(QtMsgType type, const QMessageLogContext &context,
                                const QString &message)
 {
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("QSpiApplication::keyEventError"))) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QSpiApplication::keyEventError"))
+        && message.contains(QLatin1String("\"org.freedesktop.DBus.Error.NoReply\""))) {
         ++g_keyForwardingTimeouts;
         return;
     }

@@ -7,6 +7,7 @@
 // draw; the application's widget windows only. CTest runs the program with an accessibility bus
 // of its own (accessibility_session.sh), so that accessibility is active from before the window
 // is made, as it is when a screen reader is running when the program starts.
+#include "accessibility.h"
 #include "form1.h"
 #include "text_boxes.h"
 #include "support/test_support.h"
@@ -98,6 +99,7 @@ private slots:
     void rollersReportABoxWhenItSettles();
     void drawIsAnnouncedOnce();
     void applicationShowsItsWidgetWindowsOnly();
+    void lateKeyAnswersStayOffTheTerminal();
 
 private:
     std::unique_ptr<Form1> m_window;
@@ -492,6 +494,27 @@ void TestAccessibility::applicationShowsItsWidgetWindowsOnly()
         QCOMPARE(application->indexOfChild(accessible(shown)), int(windows.indexOf(shown)));
     }
     QCOMPARE(accessible(&window)->parent(), application);
+}
+
+// Qt's message about a key that a screen reader answered too late is counted and kept off the
+// terminal; every other message still comes out.
+void TestAccessibility::lateKeyAnswersStayOffTheTerminal()
+{
+    const int before = keyForwardingTimeouts();
+    // As Qt's bridge words it.
+    qWarning() << "QSpiApplication::keyEventError "
+               << QStringLiteral("org.freedesktop.DBus.Error.NoReply")
+               << QStringLiteral("Did not receive a reply.");
+    QCOMPARE(keyForwardingTimeouts(), before + 1);
+    // Another error of the key forwarding, and any other message, still come out.
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        "QSpiApplication::keyEventError  \"org.freedesktop.DBus.Error.ServiceUnknown\"");
+    qWarning() << "QSpiApplication::keyEventError "
+               << QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
+    QTest::ignoreMessage(QtWarningMsg, "org.freedesktop.DBus.Error.NoReply");
+    qWarning("org.freedesktop.DBus.Error.NoReply");
+    QCOMPARE(keyForwardingTimeouts(), before + 1);
 }
 
 QELVORA_TEST_MAIN(TestAccessibility)
