@@ -50,6 +50,14 @@ void limitPageScriptHeap()
     addWebEngineSwitch("--js-flags", "--max-old-space-size=256");
 }
 
+// Pages of one site share one page process, whatever frame or panel shows them: both panels show
+// pages of one site (or both the engine's error page), and a second process would cost some
+// 30 MiB at rest. A site's pages then crash and are ended together.
+void sharePageProcessPerSite()
+{
+    addWebEngineSwitch("--process-per-site");
+}
+
 // Chromium writes a log of its own to the terminal, from the program and from every engine
 // process: now and then an error line about its inner workings in normal operation (a message
 // between its processes turned away on a busy machine, say). Only its fatal messages are left
@@ -141,6 +149,7 @@ void setProcessLimits()
 {
     switchOffWebEngineSandboxWhenNeeded();
     limitPageScriptHeap();
+    sharePageProcessPerSite();
     quietChromiumLog();
     refuseSessionBusOfItsOwn();
     keepNoShaderCache();
