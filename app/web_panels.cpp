@@ -90,7 +90,10 @@ void Form1::startPendingNavigations()
         // Showing a panel, or asking it for its page or settings, starts the engine; all of
         // that waits until now. A page the panel already has of the panels' own class is kept.
         if (!qobject_cast<PanelPage *>(navigation.view->page()))
-            navigation.view->setPage(new PanelPage(navigation.view));
+            navigation.view->setPage(new PanelPage(panelWatch->profile(), navigation.view));
+        // Both panels' pages are of the watch's profile, which it renews with their pages when
+        // it ends them; being of one profile and one site, they run in one page process.
+        panelWatch->addPanel(navigation.view);
         // A page that arrives must not take the keyboard focus from the control that has it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                                                   false);

@@ -18,6 +18,7 @@
 //   --child attack NAME SECONDS: opens the window on the serve site, then loads the named memory
 //       attack into the lower panel and samples the Pss of the whole tree and of the program's
 //       own process every 100 ms for SECONDS; prints their peaks, and what is left at the end.
+#include "panel_watch.h"
 #include "program_start.h"
 #include "text_boxes.h"
 #include "bench/bench_support.h"
@@ -337,6 +338,9 @@ int runAttackChild(const QByteArray &attack, int seconds, int argc, char *argv[]
     say(blankAtMs < 0 ? QStringLiteral("  the lower panel was not ended")
                       : QStringLiteral("  the lower panel went blank %1 ms after the load began")
                             .arg(blankAtMs));
+    say(QStringLiteral("  the watch ended the pages %1 time(s); the lower panel ends on %2")
+            .arg(window.panelWatch->endings())
+            .arg(window.WebBrowser2->url().toString()));
     say(QStringLiteral("@attack %1 tree-peak %2 program-peak %3 tree-end %4 program-end %5")
             .arg(QString::fromLatin1(attack), number(treePeak, 0), number(ownPeak, 0),
                  number(treeAfter, 0), number(ownAfter, 0)));
