@@ -1,5 +1,5 @@
 // The limits the process sets itself before the application object exists: the web engine's
-// switches (its sandbox, a page's script heap, one process per site, its memory at rest, its
+// switches (its sandbox, a page's script heap, one process per site, no graphics driver, its
 // log), no session bus or shader cache of its own, and no file created.
 #include "process_limits.h"
 
@@ -58,16 +58,12 @@ void sharePageProcessPerSite()
     addWebEngineSwitch("--process-per-site");
 }
 
-// The engine is made to use less memory at rest, for two small panels need little of it: it
-// composes and draws the pages without the graphics driver (the window's Qt Quick renderer is
-// software already, and the driver's compiler alone costs some MiB; pages get no WebGL and no
-// accelerated canvas), and it sizes its caches, heaps and buffers as on a device with little
-// memory (low-end device mode: some 20 MiB less over the whole tree, for more frequent garbage
-// collection in the pages and smaller image and tile caches).
-void keepEngineSmall()
+// The engine composes and draws the pages without the graphics driver: the window's Qt Quick
+// renderer is software already, and the driver's compiler alone costs some MiB of memory at
+// rest. Pages get no WebGL and no accelerated canvas, which two small panels do not need.
+void drawPagesWithoutDriver()
 {
     addWebEngineSwitch("--disable-gpu");
-    addWebEngineSwitch("--enable-low-end-device-mode");
 }
 
 // Chromium writes a log of its own to the terminal, from the program and from every engine
@@ -162,7 +158,7 @@ void setProcessLimits()
     switchOffWebEngineSandboxWhenNeeded();
     limitPageScriptHeap();
     sharePageProcessPerSite();
-    keepEngineSmall();
+    drawPagesWithoutDriver();
     quietChromiumLog();
     refuseSessionBusOfItsOwn();
     keepNoShaderCache();

@@ -54,10 +54,12 @@ request.onsuccess = function () {
     (function grow() {
         if (n >= 96)
             return;
-        var bytes = new Uint8Array(16 << 20);
-        bytes.fill(n + 1);
         var transaction = db.transaction('kept', 'readwrite');
-        transaction.objectStore('kept').put(bytes, n++);
+        for (var i = 0; i < 4; ++i) {
+            var bytes = new Uint8Array(16 << 20);
+            bytes.fill(n + 1);
+            transaction.objectStore('kept').put(bytes, n++);
+        }
         transaction.oncomplete = grow;
         transaction.onerror = grow;
     })();
