@@ -304,8 +304,6 @@ private slots:
     void pageMemoryIsCapped_data();
     void pageMemoryIsCapped();
     void windowOpenStormReachesNothing();
-    void bothPanelsShareOnePageProcess_data();
-    void bothPanelsShareOnePageProcess();
     void memoryAttacksAreEnded_data();
     void memoryAttacksAreEnded();
     // Last: its pages never stop, and the processes running them are not taken back.
@@ -793,30 +791,6 @@ void TestHostilePages::windowOpenStormReachesNothing()
     const QWidgetList tops = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
              1);
-}
-
-void TestHostilePages::bothPanelsShareOnePageProcess_data()
-{
-    QTest::addColumn<bool>("served");
-    QTest::newRow("served page") << true;
-    QTest::newRow("error page") << false;
-}
-
-// Both panels show pages of one site (or both the engine's error page), and run them in one
-// page process.
-void TestHostilePages::bothPanelsShareOnePageProcess()
-{
-    QFETCH(bool, served);
-    m_site->put(kNewsPath, kHtml, kQuietPage);
-    m_site->put(kLotteryPathOnWire, kHtml, kQuietPage);
-    TestWindow tw(served ? m_site->base() : test::kNowhere);
-    QVERIFY(tw.showAndLoad());
-    QCOMPARE(tw.upperLoads->first().first().toBool(), served);
-    QCOMPARE(tw.lowerLoads->first().first().toBool(), served);
-    const qint64 upper = tw.window->WebBrowser1->page()->renderProcessPid();
-    QVERIFY(upper > 0);
-    QCOMPARE(tw.window->WebBrowser2->page()->renderProcessPid(), upper);
-    QCOMPARE(pageProcesses(), QList<pid_t>{pid_t(upper)});
 }
 
 void TestHostilePages::memoryAttacksAreEnded_data()
