@@ -14,7 +14,14 @@
 # build/check-debian-SUITE/ and the end of a failing step's log is printed. The roots live under
 # /var/tmp and are removed at the end, whatever happens.
 #
-# Usage: scripts/check-debian.sh bookworm|trixie
+# Usage: scripts/check-debian.sh bookworm|trixie|forky
+# forky is Debian testing (Qt 6.11, GCC 16, CMake 4): the check for anyone changing code, since
+# what warns or prints there first is what the next stable release will ship. Debian 12's
+# debootstrap has no script of its own for it and bootstraps it with sid's. The archive serving
+# testing may be a snapshot whose Release file is past its Valid-Until date: for forky only, apt
+# in both roots is told to accept that (Acquire::Check-Valid-Until "false"), and the check says
+# so when it starts. debootstrap itself checks the Release file's signature, not its date, and
+# needs no such switch.
 # Needs root (debootstrap, chroot, mounts) and network access to Debian's archive; debootstrap's
 # and apt's defaults reach it, no mirror is named here. Downloaded packages are kept between
 # runs in /var/cache/qelvora-check/SUITE/archives (QELVORA_CHECK_CACHE replaces
@@ -24,8 +31,8 @@ set -euo pipefail
 
 suite=${1:-}
 case "$suite" in
-  bookworm | trixie) ;;
-  *) echo "usage: $0 bookworm|trixie" >&2; exit 2 ;;
+  bookworm | trixie | forky) ;;
+  *) echo "usage: $0 bookworm|trixie|forky" >&2; exit 2 ;;
 esac
 if [ "$(id -u)" -ne 0 ]; then
   echo "check-debian: run as root (debootstrap, chroot and mounts need it)" >&2
@@ -148,10 +155,15 @@ in_root() { # <root> <command...>: as root inside the root, with a new login's e
     LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive "$@"
 }
 
+# debootstrap's script for the release: testing has none in Debian 12's debootstrap and is
+# bootstrapped as sid is (the empty mirror argument keeps debootstrap's default archive).
+bootstrap_script=()
+[ "$suite" = forky ] && bootstrap_script=("" /usr/share/debootstrap/scripts/sid)
+
 make_root() { # <root>
   local root=$1
   mkdir -m 755 "$root"
-  debootstrap --variant=minbase --cache-dir="$cache" "$suite" "$root"
+  debootstrap --variant=minbase --cache-dir="$cache" "$suite" "$root" "${bootstrap_script[@]}"
   mount -t proc proc "$root/proc"
   mount -t sysfs sys "$root/sys"
   mount --bind /dev "$root/dev"
@@ -160,6 +172,10 @@ make_root() { # <root>
   mount --bind "$cache" "$root/var/cache/apt/archives"
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
   printf 'Acquire::Retries "%s";\n' "$retries" > "$root/etc/apt/apt.conf.d/80qelvora-check"
+  if [ "$suite" = forky ]; then
+    echo 'Acquire::Check-Valid-Until "false";' >> "$root/etc/apt/apt.conf.d/80qelvora-check"
+    echo "apt accepts a Release file past its Valid-Until date (testing may be served from a snapshot)"
+  fi
   echo "root $root ready"
 }
 
@@ -321,6 +337,9 @@ export -f draw_once descendants
 export work title
 
 start=$SECONDS
+if [ "$suite" = forky ]; then
+  echo "$me: apt in the roots accepts a Release file past its Valid-Until date (Acquire::Check-Valid-Until \"false\"): Debian testing may be served from a snapshot"
+fi
 step debootstrap-build-root "debootstrap (build root)" make_root "$work/build-root"
 step clone "clone $(git -C "$repo" rev-parse --short HEAD)" clone_tree
 step install-deps "./scripts/install-deps.sh release" install_deps
