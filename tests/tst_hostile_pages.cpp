@@ -335,7 +335,9 @@ void TestHostilePages::cleanup()
     if (!m_folderChanges->isEmpty())
         left << QStringLiteral("folder changes: %1").arg(m_folderChanges->count());
 
-    QFile(qEnvironmentVariable("QELVORA_LAUNCH_LOG")).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QFile launchLog(qEnvironmentVariable("QELVORA_LAUNCH_LOG"));
+    if (!launchLog.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        left << QStringLiteral("launch log not emptied: ") + launchLog.errorString();
     for (const QString &folder : {m_home, m_temp}) {
         const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden
                                                            | QDir::System | QDir::NoDotAndDotDot);
