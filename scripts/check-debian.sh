@@ -436,7 +436,7 @@ if [ "$suite" = forky ]; then
   echo "$me: apt in the roots accepts a Release file past its Valid-Until date (Acquire::Check-Valid-Until \"false\"): Debian testing may be served from a snapshot"
 fi
 step debootstrap-build-root "debootstrap (build root)" make_root "$work/build-root"
-step clone "clone $(git -C "$repo" rev-parse --short HEAD)" clone_tree
+step clone "clone $(git -C "$repo" rev-parse --short "$head")" clone_tree
 step install-deps "./scripts/install-deps.sh release" install_deps
 step test "./scripts/test.sh" run_tests
 step package "cmake --workflow --preset package" build_package
