@@ -14,7 +14,14 @@
 # build/check-debian-SUITE/ and the end of a failing step's log is printed. The roots live under
 # /var/tmp and are removed at the end, whatever happens.
 #
-# Usage: scripts/check-debian.sh bookworm|trixie
+# Usage: scripts/check-debian.sh bookworm|trixie|forky
+# forky is Debian testing (Qt 6.11, GCC 16, CMake 4): the check for anyone changing code, since
+# what warns or prints there first is what the next stable release will ship. Debian 12's
+# debootstrap has no script of its own for it and bootstraps it with sid's. The archive serving
+# testing may be a snapshot whose Release file is past its Valid-Until date: for forky only, apt
+# in both roots is told to accept that (Acquire::Check-Valid-Until "false"), and the check says
+# so when it starts. debootstrap itself checks the Release file's signature, not its date, and
+# needs no such switch.
 # Needs root (debootstrap, chroot, mounts) and network access to Debian's archive; debootstrap's
 # and apt's defaults reach it, no mirror is named here. Downloaded packages are kept between
 # runs in /var/cache/qelvora-check/SUITE/archives (QELVORA_CHECK_CACHE replaces
@@ -24,8 +31,8 @@ set -euo pipefail
 
 suite=${1:-}
 case "$suite" in
-  bookworm | trixie) ;;
-  *) echo "usage: $0 bookworm|trixie" >&2; exit 2 ;;
+  bookworm | trixie | forky) ;;
+  *) echo "usage: $0 bookworm|trixie|forky" >&2; exit 2 ;;
 esac
 if [ "$(id -u)" -ne 0 ]; then
   echo "check-debian: run as root (debootstrap, chroot and mounts need it)" >&2
@@ -80,9 +87,8 @@ stop_tree() { # <pid>: ends the process and everything it started, children firs
 }
 unmount_below() { # <dir>: everything mounted on or below it, deepest first
   local m
-  for m in $(awk -v r="$1" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/mounts | sort -r); do
-    umount -l "$m" || true
-  done
+  awk -v r="$1" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/mounts | sort -r |
+    while read -r m; do umount -l "$m" || true; done
 }
 remove_root() { # <dir>
   [ -d "$1" ] || return 0
@@ -148,10 +154,15 @@ in_root() { # <root> <command...>: as root inside the root, with a new login's e
     LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive "$@"
 }
 
+# debootstrap's script for the release: testing has none in Debian 12's debootstrap and is
+# bootstrapped as sid is (the empty mirror argument keeps debootstrap's default archive).
+bootstrap_script=()
+[ "$suite" = forky ] && bootstrap_script=("" /usr/share/debootstrap/scripts/sid)
+
 make_root() { # <root>
   local root=$1
   mkdir -m 755 "$root"
-  debootstrap --variant=minbase --cache-dir="$cache" "$suite" "$root"
+  debootstrap --variant=minbase --cache-dir="$cache" "$suite" "$root" "${bootstrap_script[@]}"
   mount -t proc proc "$root/proc"
   mount -t sysfs sys "$root/sys"
   mount --bind /dev "$root/dev"
@@ -160,6 +171,10 @@ make_root() { # <root>
   mount --bind "$cache" "$root/var/cache/apt/archives"
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
   printf 'Acquire::Retries "%s";\n' "$retries" > "$root/etc/apt/apt.conf.d/80qelvora-check"
+  if [ "$suite" = forky ]; then
+    echo 'Acquire::Check-Valid-Until "false";' >> "$root/etc/apt/apt.conf.d/80qelvora-check"
+    echo "apt accepts a Release file past its Valid-Until date (testing may be served from a snapshot)"
+  fi
   echo "root $root ready"
 }
 
@@ -202,30 +217,50 @@ install_package() {
   in_root "$root" dpkg-query -W qelvora fonts-noto-cjk qt6-translations-l10n
   in_root "$root" useradd --create-home --shell /bin/sh tester
   # A desktop session's runtime folder, which Qt expects and would otherwise warn about.
+  # shellcheck disable=SC2016 # expanded by the root's shell
   in_root "$root" sh -c 'd=/run/user/$(id -u tester) && mkdir -p "$d" && chown tester: "$d" && chmod 700 "$d"'
 }
 
-# Runs in network and mount namespaces of its own with a /tmp of its own: the X server started
-# here, outside the root, is the only one the program and the X tools can meet, it touches no
-# other X server's files on this machine, and without network the panels fail their pages at
-# once.
-draw_once() {
-  local root=$work/install-root display xvfb_pid app_pid win log p type uid
-  ip link set lo up
-  mount -t tmpfs -o mode=1777 tmp /tmp
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  display=:$(head -1 "$work/display")
+# The draw step. It runs in network and mount namespaces of its own with a /tmp of its own, on
+# a virtual X server that tests/support/own_display.sh starts there, as every window test gets
+# one: that X server is the only one the program and the X tools can meet, it touches no other
+# X server's files on this machine, and without network the panels fail their pages at once.
+# draw_once does the draw in small steps; every wait polls for what it waits for, up to a time
+# limit.
+
+# What the draw finds on the window, placed as the program lays its window out (app/form1.cpp:
+# left, top, width and height in twips, 15 to a pixel). The window is found by its title, and
+# the places are taken from its own geometry, whose size must be the client area's.
+client_twips='7710 9135'
+draw_button_twips='240 3600 2055 495' # 手动摇奖
+log_box_twips='600 4440 6540 3135'
+# The log box after one manual draw: the draw's one entry, padded to the box's line length.
+entry_pattern='^第1次开奖结果:  [0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}  \+  [0-9]{2} {78}$'
+
+wait_until() { # <seconds> <command...>: polls the command every 0.2 s until it succeeds
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+share_display_with_root() { # the X server's socket, under the root's /tmp as well
+  local root=$work/install-root
   mkdir -p "$root/tmp/.X11-unix"
   mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
-  uid=$(chroot "$root" id -u tester)
+}
 
-  # chroot(2) alone would leave the program unable to make the user namespace the web engine's
-  # sandbox needs: the kernel refuses CLONE_NEWUSER to a process whose root is not its mount
-  # namespace's root. So the program runs in a mount namespace of its own whose root is the
-  # new tree (pivot_root), the way container runtimes do it; the sandbox stays on.
-  echo "start /usr/bin/qelvora as user tester on $display (web engine sandbox on)"
+# chroot(2) alone would leave the program unable to make the user namespace the web engine's
+# sandbox needs: the kernel refuses CLONE_NEWUSER to a process whose root is not its mount
+# namespace's root. So the program runs in a mount namespace of its own whose root is the new
+# tree (pivot_root), the way container runtimes do it; the sandbox stays on. Sets app_pid.
+start_program() {
+  local root=$work/install-root uid
+  uid=$(chroot "$root" id -u tester)
+  echo "start /usr/bin/qelvora as user tester on $DISPLAY (web engine sandbox on)"
+  # shellcheck disable=SC2016 # the arguments are expanded by the shell in the new namespace
   unshare --mount --propagation private sh -c '
     set -e
     root=$1; display=$2; uid=$3
@@ -238,45 +273,98 @@ draw_once() {
     exec chroot --userspec=tester:tester / env -i HOME=/home/tester USER=tester LOGNAME=tester \
       PATH=/usr/bin:/bin DISPLAY="$display" LANG=C.UTF-8 XDG_RUNTIME_DIR=/run/user/$uid \
       /usr/bin/qelvora
-  ' sh "$root" "$display" "$uid" > "$work/qelvora-output" 2>&1 &
+  ' sh "$root" "$DISPLAY" "$uid" > "$work/qelvora-output" 2>&1 &
   app_pid=$!
+}
 
-  export DISPLAY=$display
+window_or_end() { # sets win once the window is shown; succeeds too when the program has ended
+  win=$(xdotool search --onlyvisible --name "^${title}\$" 2> /dev/null | head -1)
+  [ -n "$win" ] || ! kill -0 "$app_pid" 2> /dev/null
+}
+
+wait_for_window() {
   win=
-  for _ in $(seq 150); do
-    win=$(xdotool search --onlyvisible --name "^${title}\$" 2> /dev/null | head -1) && [ -n "$win" ] && break
-    kill -0 "$app_pid" 2> /dev/null || break
-    sleep 0.2
-  done
+  wait_until 30 window_or_end || true
   if [ -z "$win" ]; then
     echo "FAIL: no window \"$title\""
     cat "$work/qelvora-output"
-    exit 1
+    return 1
   fi
-  echo "window $win is up; click 手动摇奖 and wait for the draw"
-  xdotool mousemove --window "$win" 84 256 click 1
-  sleep 8
-  # Copy the log box's text through the clipboard; on a busy machine the first copy may come
-  # before the box has the focus, so try a few times.
-  log=
-  for _ in 1 2 3 4 5; do
-    xdotool mousemove --window "$win" 258 400 click 1
-    sleep 0.5
-    xdotool key --window "$win" ctrl+a ctrl+c
-    sleep 0.5
-    log=$(xclip -o -selection clipboard 2> /dev/null) && [ -n "$log" ] && break
-  done
-  printf 'log box: [%s]\n' "$log"
+  echo "window $win is up"
+}
 
-  # The web engine's processes: none may run with --no-sandbox, and the sandboxed ones (the
-  # zygote and the pages' renderers) live in user namespaces of their own.
-  # A zygote and the processes it forks may rewrite their command line as one string, the
-  # arguments joined by spaces (the engine's arguments hold no spaces), so both forms are read.
-  local sandboxed=0 unsandboxed=0
+# click_at <left> <top> <width> <height>: clicks the middle of a place on the window, given in
+# twips, at screen coordinates taken from the window's geometry.
+click_at() {
+  local geometry x y width height client_width client_height
+  geometry=$(xdotool getwindowgeometry --shell "$win")
+  x=$(sed -n 's/^X=//p' <<< "$geometry")
+  y=$(sed -n 's/^Y=//p' <<< "$geometry")
+  width=$(sed -n 's/^WIDTH=//p' <<< "$geometry")
+  height=$(sed -n 's/^HEIGHT=//p' <<< "$geometry")
+  read -r client_width client_height <<< "$client_twips"
+  if [ "$width" -ne $((client_width / 15)) ] || [ "$height" -ne $((client_height / 15)) ]; then
+    echo "FAIL: the window is ${width}x$height, not the $((client_width / 15))x$((client_height / 15)) client area whose layout is known"
+    return 1
+  fi
+  xdotool mousemove $((x + $1 / 15 + $3 / 15 / 2)) $((y + $2 / 15 + $4 / 15 / 2)) click 1
+}
+
+click_draw_button() {
+  echo "click 手动摇奖 and wait for the log entry"
+  # shellcheck disable=SC2086 # the place is four numbers
+  click_at $draw_button_twips
+}
+
+# Copies the log box's text through the clipboard into log; on a busy machine a copy may come
+# before the box has the focus, and then the next poll copies again.
+copy_log_box() {
+  # shellcheck disable=SC2086 # the place is four numbers
+  click_at $log_box_twips || return 1
+  sleep 0.3
+  xdotool key --window "$win" ctrl+a ctrl+c
+  sleep 0.3
+  log=$(xclip -o -selection clipboard 2> /dev/null) || log=
+}
+
+log_entry_is_there() {
+  copy_log_box && printf '%s' "$log" | grep -Eq "$entry_pattern"
+}
+
+wait_for_log_entry() {
+  log=
+  wait_until 30 log_entry_is_there || true
+  printf 'log box: [%s]\n' "$log"
+}
+
+# The web engine's processes: the program's descendants with a --type= argument. A zygote and
+# the processes it forks may rewrite their command line as one string, the arguments joined by
+# spaces (the engine's arguments hold no spaces), so both forms are read. Writes one argument a
+# line to $work/arguments.
+engine_type() { # <pid>: prints the process's --type=, if it is one of the engine's
+  # shellcheck disable=SC2020 # both separators become line ends
+  tr '\0 ' '\n\n' < "/proc/$1/cmdline" > "$work/arguments" 2> /dev/null || return 1
+  sed -n 's/^--type=//p' "$work/arguments" | head -1
+}
+
+renderer_is_up() {
+  local p
   for p in $(descendants "$app_pid"); do
-    tr '\0 ' '\n\n' < "/proc/$p/cmdline" > "$work/arguments" 2> /dev/null || continue
-    grep -q '^--type=' "$work/arguments" || continue
-    type=$(sed -n 's/^--type=//p' "$work/arguments" | head -1)
+    [ "$(engine_type "$p")" = renderer ] && return 0
+  done
+  return 1
+}
+
+# None may run with --no-sandbox, and the sandboxed ones (the zygote and the pages' renderers)
+# live in user namespaces of their own. Sets sandboxed and unsandboxed.
+count_engine_processes() {
+  local p type
+  sandboxed=0
+  unsandboxed=0
+  wait_until 30 renderer_is_up || echo "no renderer process within 30 s"
+  for p in $(descendants "$app_pid"); do
+    type=$(engine_type "$p") || continue
+    [ -n "$type" ] || continue
     printf 'pid %s type=%s user-ns=%s\n' "$p" "$type" "$(readlink "/proc/$p/ns/user")"
     if grep -qx -- '--no-sandbox' "$work/arguments"; then
       unsandboxed=$((unsandboxed + 1))
@@ -285,15 +373,17 @@ draw_once() {
     fi
   done
   printf 'user namespace of the program: %s\n' "$(readlink /proc/self/ns/user)"
+}
+
+stop_program() {
   kill "$app_pid" 2> /dev/null || true
   wait "$app_pid" 2> /dev/null || true
-  kill "$xvfb_pid" 2> /dev/null || true
-  wait "$xvfb_pid" 2> /dev/null || true
+}
 
+judge_draw() {
   local failed=0
-  local pattern='^第1次开奖结果:  [0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}-[0-9]{2}  \+  [0-9]{2} {78}$'
-  if ! printf '%s' "$log" | grep -Eq "$pattern"; then
-    echo "FAIL: the log entry does not match $pattern"
+  if ! printf '%s' "$log" | grep -Eq "$entry_pattern"; then
+    echo "FAIL: the log entry does not match $entry_pattern"
     failed=1
   fi
   if [ "$unsandboxed" -ne 0 ] || [ "$sandboxed" -eq 0 ]; then
@@ -302,9 +392,9 @@ draw_once() {
   fi
   # The web engine's sandboxed renderers cannot read fontconfig's configuration, and each says
   # so once when it builds the engine's own error page (the panels show it when a page cannot be
-  # fetched, as here without network). The engine itself prints that, on Debian 12 and 13 alike,
-  # and a program with nothing but a web view prints it too: noted, not failed. Any other line
-  # fails.
+  # fetched, as here without network). The engine itself prints that, on Debian 12, 13 and
+  # testing alike, and a program with nothing but a web view prints it too: noted, not failed.
+  # Any other line fails.
   local engine_line='^Fontconfig error: Cannot load default config file: No such file: \(null\)$'
   if grep -Eq "$engine_line" "$work/qelvora-output"; then
     echo "note: the web engine's renderers printed $(grep -Ec "$engine_line" "$work/qelvora-output") fontconfig line(s) from their sandbox"
@@ -317,12 +407,36 @@ draw_once() {
   [ "$failed" -eq 0 ]
   echo "PASS: the installed package draws and logs, sandbox on, nothing else printed"
 }
-export -f draw_once descendants
-export work title
+
+draw_once() { # on the X server of $DISPLAY
+  local app_pid win log sandboxed unsandboxed
+  share_display_with_root
+  start_program
+  trap stop_program EXIT # also when a step below fails
+  wait_for_window
+  click_draw_button
+  wait_for_log_entry
+  count_engine_processes
+  stop_program
+  judge_draw
+}
+
+# The draw's functions as one script for the bash that own_display.sh starts (sh passes no
+# exported functions on).
+draw_script="$(declare -f wait_until descendants share_display_with_root start_program \
+  window_or_end wait_for_window click_at click_draw_button copy_log_box log_entry_is_there \
+  wait_for_log_entry engine_type renderer_is_up count_engine_processes stop_program judge_draw \
+  draw_once)
+set -e
+draw_once"
+export work title client_twips draw_button_twips log_box_twips entry_pattern
 
 start=$SECONDS
+if [ "$suite" = forky ]; then
+  echo "$me: apt in the roots accepts a Release file past its Valid-Until date (Acquire::Check-Valid-Until \"false\"): Debian testing may be served from a snapshot"
+fi
 step debootstrap-build-root "debootstrap (build root)" make_root "$work/build-root"
-step clone "clone $(git -C "$repo" rev-parse --short HEAD)" clone_tree
+step clone "clone $(git -C "$repo" rev-parse --short "$head")" clone_tree
 step install-deps "./scripts/install-deps.sh release" install_deps
 step test "./scripts/test.sh" run_tests
 step package "cmake --workflow --preset package" build_package
@@ -331,6 +445,9 @@ deb=$(cd "$work" && ls qelvora_*.deb)
 remove_root "$work/build-root"
 step debootstrap-install-root "debootstrap (install root)" make_root "$work/install-root"
 step install "apt-get install ./$deb" install_package
+# shellcheck disable=SC2016 # the arguments are expanded by the shell in the new namespaces
 step draw "manual draw as a normal user, sandbox on" \
-  unshare --net --mount --propagation private bash -c 'set -e; draw_once'
+  unshare --net --mount --propagation private sh -c '
+    ip link set lo up && mount -t tmpfs -o mode=1777 tmp /tmp &&
+      exec sh "$1/tests/support/own_display.sh" bash -c "$2"' sh "$repo" "$draw_script"
 echo "$me: PASS in $((SECONDS - start)) s"

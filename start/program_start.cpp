@@ -67,6 +67,52 @@ void quietWebEngineLog()
                                                     "js=false"));
 }
 
+// Qt 6.11's web engine looks at the graphics stack when the first panel is made, and Qt prints
+// what it finds there as plain warnings, with no category of their own that a logging rule
+// could switch off: to learn the GPU's vendor it tries a Vulkan instance ("Failed to create
+// Vulkan instance: -9" and "Failed to create platform Vulkan instance" on a machine without a
+// Vulkan driver), and its GPU thread reports that it has no GPU information ("GPUInfo not
+// initialized on GpuInfoUpdate", on every machine: the panels draw in software, so the engine
+// runs with its GPU switched off). The program uses neither Vulkan nor the engine's GPU, so these
+// lines tell its user nothing. Exactly these three warnings are dropped; every other message,
+// the program's own among them, goes on to the handler that was there before. A developer who
+// asks for the engine's report (QT_LOGGING_RULES="qt.webenginecontext=true") has them back.
+const QLoggingCategory &webEngineReportCategory()
+{
+    static const QLoggingCategory category("qt.webenginecontext");
+    return category;
+}
+
+bool isEngineGraphicsProbeWarning(QtMsgType type, const QMessageLogContext &context,
+                                  const QString &message)
+{
+    if (type != QtWarningMsg || qstrcmp(context.category, "default") != 0)
+        return false;
+    if (message == QLatin1StringView("Failed to create platform Vulkan instance")
+        || message == QLatin1StringView("GPUInfo not initialized on GpuInfoUpdate"))
+        return true;
+    const QLatin1StringView vulkanFailed("Failed to create Vulkan instance: ");
+    bool isCode = false;
+    if (message.startsWith(vulkanFailed))
+        message.sliced(vulkanFailed.size()).toInt(&isCode);
+    return isCode;
+}
+
+QtMessageHandler handlerBeforeProbeFilter = nullptr;
+
+void dropEngineGraphicsProbeWarnings()
+{
+    webEngineReportCategory(); // made here, never first inside the handler
+    handlerBeforeProbeFilter = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (isEngineGraphicsProbeWarning(type, context, message)
+                && !webEngineReportCategory().isDebugEnabled())
+                return;
+            if (handlerBeforeProbeFilter)
+                handlerBeforeProbeFilter(type, context, message);
+        });
+}
+
 // Linux has no font named "宋体": it resolves to the first installed Song-style face instead.
 // Must run before the first widget that uses it exists.
 void installSongFaceSubstitution()
@@ -104,6 +150,7 @@ std::unique_ptr<QApplication> startProgram(int &argc, char **argv)
     auto app = std::make_unique<QApplication>(argc, argv);
     setIdentity();
     quietWebEngineLog();
+    dropEngineGraphicsProbeWarnings();
     installSongFaceSubstitution();
     warnIfSongFaceMissing();
     installChineseTexts();

@@ -206,14 +206,6 @@ double engineMemoryMiB()
     return total;
 }
 
-// The page processes below this one.
-QList<pid_t> pageProcesses()
-{
-    QList<pid_t> pages = descendants();
-    pages.removeIf([](pid_t pid) { return !isRenderer(pid); });
-    return pages;
-}
-
 int niceOf(pid_t tid)
 {
     errno = 0;
@@ -357,7 +349,9 @@ void TestHostilePages::cleanup()
     if (!m_folderChanges->isEmpty())
         left << QStringLiteral("folder changes: %1").arg(m_folderChanges->count());
 
-    QFile(qEnvironmentVariable("QELVORA_LAUNCH_LOG")).open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QFile launchLog(qEnvironmentVariable("QELVORA_LAUNCH_LOG"));
+    if (!launchLog.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        left << QStringLiteral("launch log not emptied: ") + launchLog.errorString();
     for (const QString &folder : {m_home, m_temp}) {
         const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden
                                                            | QDir::System | QDir::NoDotAndDotDot);
