@@ -162,7 +162,7 @@ void TestSwayWindow::floatsAtItsClientSize()
 
     Form1 window(nullptr, test::kNowhere);
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kSwayTimeout));
     const QString title = window.windowTitle();
     QTRY_VERIFY_WITH_TIMEOUT(viewTitled(title).found, kSwayTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(viewTitled(title).content.size(), kClientSize, kSwayTimeout);
@@ -190,11 +190,11 @@ void TestSwayWindow::tiledWindowsLeaveItsSize()
     Form1 window(nullptr, test::kNowhere);
     const QList<QRect> places = controlPlaces(window);
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kSwayTimeout));
     others.push_back(tiledWindow(QStringLiteral("other 3")));
     others.push_back(tiledWindow(QStringLiteral("other 4")));
     for (const auto &other : others)
-        QVERIFY(QTest::qWaitForWindowExposed(other.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(other.get(), kSwayTimeout));
 
     // The layout is a tiling one: the others share the width.
     for (const auto &other : others) {
@@ -221,14 +221,14 @@ void TestSwayWindow::fullScreenFromTheCompositorAndBack()
     Form1 window(nullptr, test::kNowhere);
     const QList<QRect> places = controlPlaces(window);
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kSwayTimeout));
     const QString title = window.windowTitle();
     QTRY_VERIFY_WITH_TIMEOUT(viewTitled(title).found, kSwayTimeout);
 
     QVERIFY(swayCommand(title, QStringLiteral("fullscreen enable")));
     QTRY_VERIFY_WITH_TIMEOUT(window.windowState() & Qt::WindowFullScreen, kSwayTimeout);
     window.repaint();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, kSwayTimeout));
     QCOMPARE(controlPlaces(window), places);
 
     QVERIFY(swayCommand(title, QStringLiteral("fullscreen disable")));
