@@ -1,6 +1,7 @@
 #include "client_size.h"
 
 #include <QEvent>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -37,6 +38,8 @@ bool WaylandClientSize::eventFilter(QObject *watched, QEvent *event)
         case QEvent::WindowStateChange:
             // A state set before the window is shown, or one the compositor gave.
             followState(m_window->windowState());
+            if (event->spontaneous())
+                takeStateSize();
             break;
         case QEvent::Resize:
             // The window has its own size again in the normal state.
@@ -70,6 +73,26 @@ void WaylandClientSize::followState(Qt::WindowStates states)
         announceSize(false);
     else if (m_window->size() == m_clientSize)
         announceSize(true);
+}
+
+// A state the compositor gave (its answer to a request, or one of its own). A full screen that
+// came before the limits were lifted was kept at the window's own size by Qt 6.4; a full-screen
+// window covers its screen, so that size is known without another answer from the compositor.
+// Back in the normal state, the compositor may hand back the size of the state before; the
+// window takes its own size again at once, which is safe now that the compositor holds it
+// normal.
+void WaylandClientSize::takeStateSize()
+{
+    QWindow *handle = m_window->windowHandle();
+    const Qt::WindowStates states = m_window->windowState();
+    if ((states & Qt::WindowFullScreen) && m_window->size() == m_clientSize && handle
+        && handle->screen()) {
+        // Through the QWindow: QWidget::resize() would end the full-screen state.
+        handle->resize(handle->screen()->geometry().size());
+    } else if (!(states & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+               && m_window->size() != m_clientSize) {
+        m_window->resize(m_clientSize);
+    }
 }
 
 void WaylandClientSize::announceSize(bool fixed)

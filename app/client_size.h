@@ -24,7 +24,8 @@ namespace qelvora {
 // synchronously for a request from the program (QWidget::setWindowState) and from Qt's own title
 // bar (QWindow::setWindowStates) alike. A state the compositor gives on its own arrives with its
 // size, and Qt 6.4 has bounded that size before the program learns of the state; the limits are
-// lifted then, and the compositor's next size is taken whole.
+// lifted then. A full-screen window then takes its screen's size itself; a maximised one takes
+// the compositor's next size.
 //
 // Back in the normal state the limits come back once the window has its own size again, never
 // earlier: setting them while the window is larger would shrink it at once, and a frame of the
@@ -38,6 +39,7 @@ public:
 private:
     void followWindowHandle();
     void followState(Qt::WindowStates states);
+    void takeStateSize();
     void announceSize(bool fixed);
 
     QWidget *m_window;

@@ -215,7 +215,8 @@ void TestSwayWindow::tiledWindowsLeaveItsSize()
 }
 
 // A full-screen state that sway gives on its own (its "fullscreen" command, as a key binding
-// runs it) leaves the window alive with its layout, and it comes back floating at its own size.
+// runs it) leaves the window alive with its layout, covering the output, and it comes back
+// floating at its own size.
 void TestSwayWindow::fullScreenFromTheCompositorAndBack()
 {
     Form1 window(nullptr, test::kNowhere);
@@ -227,6 +228,7 @@ void TestSwayWindow::fullScreenFromTheCompositorAndBack()
 
     QVERIFY(swayCommand(title, QStringLiteral("fullscreen enable")));
     QTRY_VERIFY_WITH_TIMEOUT(window.windowState() & Qt::WindowFullScreen, kSwayTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(window.size(), QSize(1024, 768), kSwayTimeout);
     window.repaint();
     QVERIFY(QTest::qWaitForWindowExposed(&window, kSwayTimeout));
     QCOMPARE(controlPlaces(window), places);
