@@ -3,6 +3,7 @@
 #include "form1.h"
 
 #include "accessibility.h"
+#include "client_size.h"
 #include "colours.h"
 #include "text_boxes.h"
 
@@ -90,18 +91,20 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
 Form1::~Form1() = default;
 
 // The client area is 514 x 609 and the layout does not adapt to any other size. Under X11 a
-// fixed-size window is all it takes: the window manager neither maximises nor resizes it. A
-// Wayland compositor may maximise any window, from the title bar Qt draws there (which has a
-// maximise button whatever the window's flags) or on its own, and a maximised window must take
-// exactly the size it is given: a window that keeps a fixed size is ended with a protocol error.
-// So on Wayland the window takes whatever size a maximised or full-screen state gives it, with
-// its layout unmoved at the top left, and goes back to its own size in the normal state
+// fixed-size window is all it takes: the window manager neither maximises nor resizes it, and a
+// tiling one floats it. A Wayland compositor may maximise any window, from the title bar Qt
+// draws there (which has a maximise button whatever the window's flags) or on its own, and a
+// maximised window must take exactly the size it is given: a window that keeps a fixed size is
+// ended with a protocol error. So on Wayland the window announces its size as its minimum and
+// maximum only in the normal state, which makes a tiling compositor float it, and takes
+// whatever size a maximised or full-screen state gives it, with its layout unmoved at the top
+// left (WaylandClientSize); back in the normal state it goes back to its own size
 // (resizeEvent()).
 void Form1::keepClientSize()
 {
     m_sizeFollowsState = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     if (m_sizeFollowsState)
-        resize(kClientSize);
+        new WaylandClientSize(this, kClientSize);
     else
         setFixedSize(kClientSize);
 }

@@ -25,8 +25,9 @@ test_packages=(
   locales
   # Validators of the desktop entry and the AppStream metainfo.
   desktop-file-utils appstream
-  # The window as a native Wayland client of a headless weston (tst_wayland_window).
-  weston
+  # The window as a native Wayland client of a headless weston (tst_wayland_window) and of a
+  # headless sway, a tiling compositor, queried with its swaymsg (tst_sway_window).
+  weston sway
   # A dark colour scheme handed over by qt6ct as the Qt platform theme (tst_colour_schemes).
   qt6ct
   # A session bus and an accessibility bus, as with a screen reader (tst_accessibility).

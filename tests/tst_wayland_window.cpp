@@ -1,6 +1,8 @@
 // The window as a native Wayland client: a maximised or full-screen state asked of the compositor
 // leaves the window alive with its log, and every control where it was; back in the normal state
-// the client area is 514 x 609 again. CTest runs this program under a headless weston of its own
+// the client area is 514 x 609 again. In the normal state the window announces 514 x 609 as its
+// minimum and maximum size (what a tiling compositor floats a window on), and lets go of both
+// for the other states. CTest runs this program under a headless weston of its own
 // (wayland_session.sh), whose screen is lower than the window: the maximised window is smaller
 // than the window's own size there.
 #include "form1.h"
@@ -9,6 +11,7 @@
 
 #include <QGuiApplication>
 #include <QTest>
+#include <QWindow>
 
 using namespace qelvora;
 
@@ -42,15 +45,20 @@ void TestWaylandWindow::initTestCase()
 void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout_data()
 {
     QTest::addColumn<Qt::WindowState>("state");
-    QTest::newRow("maximised") << Qt::WindowMaximized;
-    QTest::newRow("full screen") << Qt::WindowFullScreen;
+    QTest::addColumn<bool>("fromTitleBar");
+    QTest::newRow("maximised") << Qt::WindowMaximized << false;
+    QTest::newRow("full screen") << Qt::WindowFullScreen << false;
+    // Qt's title bar asks the window's QWindow, not the widget, so that the widget learns of the
+    // state only once the compositor has answered with it.
+    QTest::newRow("maximised from the title bar") << Qt::WindowMaximized << true;
 }
 
 // The request goes from the window to the compositor, which answers with the state and the size
-// that goes with it, as it does for a click on the title bar's button.
+// that goes with it.
 void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout()
 {
     QFETCH(Qt::WindowState, state);
+    QFETCH(bool, fromTitleBar);
     test::ScriptedRandom *random = nullptr;
     const auto owned = test::makeScriptedWindow(random);
     Form1 &window = *owned;
@@ -76,7 +84,13 @@ void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout()
     QVERIFY(log.startsWith(QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09")));
     const QList<QRect> places = controlPlaces(window);
 
-    window.setWindowState(state);
+    QCOMPARE(window.windowHandle()->minimumSize(), QSize(514, 609));
+    QCOMPARE(window.windowHandle()->maximumSize(), QSize(514, 609));
+
+    if (fromTitleBar)
+        window.windowHandle()->setWindowStates(state);
+    else
+        window.setWindowState(state);
     QTRY_VERIFY(window.windowState() & state);
     QTRY_VERIFY(window.size() != QSize(514, 609));
     // One more round trip to the compositor, which checks each new frame against the state it
@@ -87,10 +101,15 @@ void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout()
     QCOMPARE(window.Text4->text(), log);
     QCOMPARE(window.Label4->text(), QStringLiteral("1"));
 
-    window.setWindowState(Qt::WindowNoState);
+    if (fromTitleBar)
+        window.windowHandle()->setWindowStates(Qt::WindowNoState);
+    else
+        window.setWindowState(Qt::WindowNoState);
     QTRY_COMPARE(window.windowState(), Qt::WindowNoState);
     QTRY_COMPARE(window.size(), QSize(514, 609));
     QCOMPARE(controlPlaces(window), places);
+    QCOMPARE(window.windowHandle()->minimumSize(), QSize(514, 609));
+    QCOMPARE(window.windowHandle()->maximumSize(), QSize(514, 609));
 
     // The window still draws.
     random->queueDraw({33, 1, 2, 4, 5, 6}, 16);
