@@ -31,47 +31,6 @@ for (var i = 0; i < 2; ++i)
 setTimeout(function () { for (;;) {} }, 100);
 </script></body></html>)html";
 
-// Pages that flood the program, each sending what it floods with in batches, one batch per task,
-// for as long as it is shown.
-constexpr char kFloodHead[] = R"html(<!DOCTYPE html><html><head><meta charset="utf-8">
-<link id="icon" rel="icon" href="/icon-0.png"></head><body><p>flood</p><script>
-var n = 0;
-function flood(step, batch) {
-    (function next() {
-        for (var i = 0; i < batch; ++i)
-            step(++n);
-        setTimeout(next, 0);
-    })();
-}
-)html";
-constexpr char kFloodTail[] = "</script></body></html>";
-
-// A one-pixel PNG, the icon the icon flood's addresses get.
-const QByteArray kIcon = QByteArray::fromHex(
-    "89504e470d0a1a0a0000000d494844520000000100000001080200000090775"
-    "3de0000000c49444154789c63f8cfc0000003010100c9fe92ef0000000049454e44ae426082");
-
-QByteArray floodPage(const QString &name)
-{
-    QByteArray script;
-    if (name == QStringLiteral("console"))
-        script = "flood(function (n) { console.log('flood ' + n); }, 100);";
-    else if (name == QStringLiteral("title"))
-        script = "flood(function (n) { document.title = 'flood ' + n; }, 100);";
-    else if (name == QStringLiteral("icon"))
-        script = "flood(function (n) { document.getElementById('icon').href = '/icon-' + n + "
-                 "'.png'; }, 10);";
-    else if (name == QStringLiteral("navigate"))
-        script = "setTimeout(function () { location.replace('/next-' + Date.now() + '-' + "
-                 "Math.random() + '.htm'); }, 0);";
-    else if (name == QStringLiteral("history"))
-        script = "flood(function (n) { if (n % 2) history.pushState({n: n}, '', '/entry-' + n);"
-                 " else location.hash = '#' + n; }, 20);";
-    else
-        return {};
-    return kFloodHead + script + kFloodTail;
-}
-
 qint64 readClock(clockid_t clock)
 {
     timespec now{};
@@ -98,14 +57,8 @@ QUrl panelSite(const QString &name, test::LoopbackSite &site)
         });
         return site.base();
     }
-    if (const QByteArray flood = floodPage(name); !flood.isEmpty() && site.listening()) {
-        // A small icon for every icon address, the flood page for everything else.
-        site.handleOthers([flood](const test::LoopbackSite::Request &request, QTcpSocket *socket) {
-            if (request.path.endsWith(".png"))
-                test::LoopbackSite::respond(socket, 200, "image/png", kIcon);
-            else
-                test::LoopbackSite::respond(socket, 200, "text/html; charset=utf-8", flood);
-        });
+    if (!test::LoopbackSite::floodPage(name.toLatin1()).isEmpty() && site.listening()) {
+        site.serveFlood(name.toLatin1());
         return site.base();
     }
     return {};
