@@ -10,6 +10,7 @@
 #include "panel_page.h"
 #include "panel_watch.h"
 
+#include <QAction>
 #include <QChildEvent>
 #include <QDialog>
 #include <QMenu>
@@ -128,8 +129,14 @@ void Form1::startPendingNavigations()
             continue;
         // Showing a panel, or asking it for its page or settings, starts the engine; all of
         // that waits until now. A page the panel already has of the panels' own class is kept.
-        if (!qobject_cast<PanelPage *>(navigation.view->page()))
+        if (!qobject_cast<PanelPage *>(navigation.view->page())) {
             navigation.view->setPage(new PanelPage(navigation.view));
+            // A copy chosen from the panel's menu is the user's, and so is what the page
+            // writes for it.
+            for (auto action : {QWebEnginePage::Copy, QWebEnginePage::Cut})
+                connect(navigation.view->pageAction(action), &QAction::triggered, this,
+                        &ClipboardGuard::copyAsked);
+        }
         letArrowsWalkPanelLinks(navigation.view->page());
         // A page that arrives must not take the keyboard focus from the control that has it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 namespace qelvora {
 
@@ -50,13 +51,20 @@ std::unique_ptr<QMimeData> copyOf(const QMimeData *data)
     return copy;
 }
 
+ClipboardGuard *theGuard = nullptr;
+
 } // namespace
 
 void ClipboardGuard::install()
 {
-    static ClipboardGuard *guard = nullptr;
-    if (!guard)
-        guard = new ClipboardGuard;
+    if (!theGuard)
+        theGuard = new ClipboardGuard;
+}
+
+void ClipboardGuard::copyAsked()
+{
+    if (theGuard)
+        theGuard->m_askedCopy.setRemainingTime(kAskedCopyMs);
 }
 
 ClipboardGuard::ClipboardGuard()
@@ -74,8 +82,14 @@ ClipboardGuard::ClipboardGuard()
 bool ClipboardGuard::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (isPageSurface(watched))
+    if (isPageSurface(watched)) {
         m_userInput = false;
+        if (type == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut))
+                copyAsked();
+        }
+    }
     else if (watched->isWidgetType() && isUserInput(type))
         m_userInput = true;
     else if (!watched->isWidgetType()
@@ -98,7 +112,7 @@ void ClipboardGuard::changed(QClipboard::Mode mode)
         kept.reset();
         return;
     }
-    if (m_userInput) {
+    if (m_userInput || !m_askedCopy.hasExpired()) {
         kept = copyOf(clipboard->mimeData(mode));
         return;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QMimeData>
 #include <QObject>
 
@@ -18,12 +19,17 @@ namespace qelvora {
 // does the panel's menu when the user chooses "Copy link address". A write of the first kind is
 // replaced at once, before any other program can read it, by what the program had put there
 // itself before, or by nothing when another program's content was there (which cannot be had
-// back).
+// back). The one exception is a copy the user asks of a page (Ctrl+C in its panel, or Copy in
+// the panel's menu): the engine carries it out a moment later, and what the page writes within
+// kAskedCopyMs after the user asked is kept.
 class ClipboardGuard : public QObject {
     Q_OBJECT
 public:
     // Watches the application's clipboard from now on; once per application.
     static void install();
+    // The user has asked a page for a copy (the panel's menu calls this for its Copy and Cut).
+    static void copyAsked();
+    static constexpr int kAskedCopyMs = 1000;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -35,6 +41,7 @@ private:
     // The event being delivered is the user's input to a widget of the program's own.
     bool m_userInput = false;
     bool m_restoring = false;
+    QDeadlineTimer m_askedCopy; // until when the page's writes are the user's copy
     // What the program last put there itself, for the clipboard and the selection.
     std::array<std::unique_ptr<QMimeData>, 2> m_kept;
 };

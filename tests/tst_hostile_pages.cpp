@@ -301,7 +301,8 @@ private slots:
     void inputsOpenNoDialog();
     void pagesCannotWriteTheClipboard_data();
     void pagesCannotWriteTheClipboard();
-    void copyingALinkFromThePanelMenuWorks();
+    void userCopiesFromAPanel_data();
+    void userCopiesFromAPanel();
     void pagesPlayNoSound();
     // Last: its pages never stop, and the processes running them are not taken back.
     void dialogStormLeavesTheWindowUsable();
@@ -909,12 +910,12 @@ void TestHostilePages::pagesCannotWriteTheClipboard_data()
         << copyEvent + "go.onclick = function () { setTimeout(function () {"
                        " document.execCommand('copy'); }, 1500); };"
         << false << true;
-    QTest::newRow("selection after the click")
-        << QByteArray("go.onclick = function () { setInterval(function () {"
+    // The engine puts a selection into the X11 selection when the mouse button goes up.
+    QTest::newRow("selection on the click")
+        << QByteArray("go.onmouseup = function () {"
                       " var range = document.createRange();"
                       " range.selectNodeContents(document.getElementById('secret'));"
-                      " getSelection().removeAllRanges(); getSelection().addRange(range);"
-                      " }, 100); };")
+                      " getSelection().removeAllRanges(); getSelection().addRange(range); };")
         << true << false;
 }
 
@@ -941,7 +942,9 @@ void TestHostilePages::pagesCannotWriteTheClipboard()
     Form1 &window = *tw->window;
     QWebEngineView *panel = window.WebBrowser2;
 
-    // The user copies a reference number from the window, with the keyboard.
+    // The user has the window active and copies a reference number from it, with the keyboard.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     window.Text9->setText(QStringLiteral("07"));
     window.Text9->setFocus();
     QTest::keyClick(window.Text9, Qt::Key_A, Qt::ControlModifier);
@@ -958,25 +961,49 @@ void TestHostilePages::pagesCannotWriteTheClipboard()
              false);
 }
 
-// Copying a link's address from the panel's menu, which the user chooses, puts it on the
-// clipboard.
-void TestHostilePages::copyingALinkFromThePanelMenuWorks()
+void TestHostilePages::userCopiesFromAPanel_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("expected"); // "link": the link's address
+    QTest::newRow("link address from the panel's menu") << QStringLiteral("menu")
+                                                        << QStringLiteral("link");
+    QTest::newRow("selected text with Ctrl+C") << QStringLiteral("keys")
+                                               << QStringLiteral("开奖");
+}
+
+// What the user copies out of a panel on purpose reaches the clipboard: a link's address chosen
+// from the panel's menu, and the page's selected text copied with the keyboard.
+void TestHostilePages::userCopiesFromAPanel()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, expected);
     const auto tw = openWindow(kQuietPage, twoTargets("<a href=\"/draws.htm\">开奖</a>"));
     QVERIFY(tw);
     QWebEngineView *panel = tw->window->WebBrowser2;
+    if (expected == QLatin1String("link"))
+        expected = m_site->url("/draws.htm").toString();
     QGuiApplication::clipboard()->clear();
     const QPoint spot = centreOf(panel, QStringLiteral("#go"));
     QVERIFY(!spot.isNull());
-    QTest::mouseClick(panel->focusProxy(), Qt::RightButton, {}, spot);
-    QVERIFY(test::waitUntil([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); },
-                            10000));
-    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    QAction *copyLink = panel->pageAction(QWebEnginePage::CopyLinkToClipboard);
-    QVERIFY(menu->actions().contains(copyLink));
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(copyLink).center());
-    QELVORA_TRY_COMPARE(QGuiApplication::clipboard()->text(),
-                        m_site->url("/draws.htm").toString(), 5000);
+    if (how == QLatin1String("menu")) {
+        QTest::mouseMove(panel->focusProxy(), spot);
+        QTest::mouseClick(panel->focusProxy(), Qt::RightButton, {}, spot);
+        QVERIFY(test::waitUntil(
+            [] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }, 10000));
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QAction *copyLink = panel->pageAction(QWebEnginePage::CopyLinkToClipboard);
+        QVERIFY(menu->actions().contains(copyLink));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(copyLink).center());
+    } else {
+        // The panel has the keyboard focus, as after the user has clicked into it.
+        panel->focusProxy()->setFocus();
+        QCOMPARE(evaluate(panel, QStringLiteral(
+                                     "getSelection().selectAllChildren(document.getElementById('go'));"
+                                     " getSelection().toString()")),
+                 QVariant(expected));
+        QTest::keyClick(panel->focusProxy(), Qt::Key_C, Qt::ControlModifier);
+    }
+    QELVORA_TRY_COMPARE(QGuiApplication::clipboard()->text(), expected, 5000);
 }
 
 // A page that plays sound once it has been clicked is heard by nobody: the panel's page is
