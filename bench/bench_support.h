@@ -32,10 +32,16 @@ void prepareWebEngineEnvironment();
 //   stuck     console messages from a script that never yields
 // To measure the panels with another kind of page, add a name here and in panelSite().
 inline const QStringList kPanelSites{
-    QStringLiteral("refuse"), QStringLiteral("serve"), QStringLiteral("burn"),
+    QStringLiteral("refuse"),
+    QStringLiteral("serve"),
+    QStringLiteral("burn"),
     // Floods.
-    QStringLiteral("console"), QStringLiteral("title"), QStringLiteral("icon"),
-    QStringLiteral("navigate"), QStringLiteral("history"), QStringLiteral("stuck"),
+    QStringLiteral("console"),
+    QStringLiteral("title"),
+    QStringLiteral("icon"),
+    QStringLiteral("navigate"),
+    QStringLiteral("history"),
+    QStringLiteral("stuck"),
 };
 // The address of the named site, putting its pages up on site; empty for an unknown name.
 QUrl panelSite(const QString &name, test::LoopbackSite &site);

@@ -89,13 +89,11 @@ bool ClipboardGuard::eventFilter(QObject *watched, QEvent *event)
             if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut))
                 copyAsked();
         }
-    }
-    else if (watched->isWidgetType() && isUserInput(type))
+    } else if (watched->isWidgetType() && isUserInput(type))
         m_userInput = true;
     else if (!watched->isWidgetType()
-             && (type == QEvent::Timer || type == QEvent::ZeroTimerEvent
-                 || type == QEvent::MetaCall || type == QEvent::SockAct
-                 || type >= QEvent::User))
+             && (type == QEvent::Timer || type == QEvent::ZeroTimerEvent || type == QEvent::MetaCall
+                 || type == QEvent::SockAct || type >= QEvent::User))
         m_userInput = false;
     return false;
 }
@@ -106,8 +104,8 @@ void ClipboardGuard::changed(QClipboard::Mode mode)
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();
     std::unique_ptr<QMimeData> &kept = m_kept[mode == QClipboard::Clipboard ? 0 : 1];
-    const bool ours =
-        mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+    const bool ours = mode == QClipboard::Clipboard ? clipboard->ownsClipboard()
+                                                    : clipboard->ownsSelection();
     if (!ours) {
         kept.reset();
         return;

@@ -9,7 +9,6 @@
 #include <array>
 #include <memory>
 
-
 namespace qelvora {
 
 // Takes back every write to the clipboard or the selection that the user's input did not ask

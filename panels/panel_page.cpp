@@ -35,7 +35,8 @@ PanelPage::PanelPage(QObject *parent)
     // Everything a page can send in a stream is counted against it.
     m_clock.start();
     connect(this, &QWebEnginePage::titleChanged, this, [this] { countMessage(); });
-    connect(this, &QWebEnginePage::urlChanged, this, [this] { countMessage(kAddressChangeWeight); });
+    connect(this, &QWebEnginePage::urlChanged, this,
+            [this] { countMessage(kAddressChangeWeight); });
     connect(this, &QWebEnginePage::iconUrlChanged, this, [this] { countMessage(); });
     connect(this, &QWebEnginePage::loadStarted, this, [this] { countMessage(); });
     connect(filter, &PanelRequestFilter::iconRequested, this, [this] { countMessage(); });
@@ -122,8 +123,8 @@ void PanelPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
 }
 
 // Counts a message of the page's (weight times) in the second it arrives, forgetting the seconds
-// that have left the window, and leaves the page once the window holds more than the limit. The count
-// runs only when a message comes: a quiet page costs nothing, and a page is judged on what it
+// that have left the window, and leaves the page once the window holds more than the limit. The
+// count runs only when a message comes: a quiet page costs nothing, and a page is judged on what it
 // sends, never on how fast the machine handled it.
 void PanelPage::countMessage(int weight)
 {

@@ -59,10 +59,10 @@ private:
     void leaveFloodedPage();
 
     QElapsedTimer m_clock;
-    qint64 m_second = 0;                            // the second of m_clock the last count fell in
-    std::array<int, kWindowSeconds> m_perSecond{};  // messages per second, by second modulo size
+    qint64 m_second = 0;                           // the second of m_clock the last count fell in
+    std::array<int, kWindowSeconds> m_perSecond{}; // messages per second, by second modulo size
     bool m_flooded = false;
-    bool m_left = false;  // a flooded page has given way to the blank page
+    bool m_left = false;          // a flooded page has given way to the blank page
     bool m_blankAfterEnd = false; // its process was ended before it had
     QTimer m_leaveDeadline;
 };

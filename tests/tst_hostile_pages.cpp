@@ -877,9 +877,10 @@ void TestHostilePages::inputsOpenNoDialog()
             blocking << QGuiApplication::modalWindow()->title();
     });
     watch.start();
-    evaluate(panel, QStringLiteral("window.picked = 0; document.getElementById('go')"
-                                   ".addEventListener('change', function () { ++window.picked; });"
-                                   " true"));
+    evaluate(panel,
+             QStringLiteral("window.picked = 0; document.getElementById('go')"
+                            ".addEventListener('change', function () { ++window.picked; });"
+                            " true"));
     clickElement(panel, QStringLiteral("#go"));
     test::pause(800);
     QTest::keyClick(panel->focusProxy(), Qt::Key_Escape);
@@ -894,8 +895,8 @@ void TestHostilePages::inputsOpenNoDialog()
 
 void TestHostilePages::pagesCannotWriteTheClipboard_data()
 {
-    QTest::addColumn<QByteArray>("script"); // run on the first click on #go
-    QTest::addColumn<bool>("selection");    // the X11 selection is the target, not the clipboard
+    QTest::addColumn<QByteArray>("script");  // run on the first click on #go
+    QTest::addColumn<bool>("selection");     // the X11 selection is the target, not the clipboard
     QTest::addColumn<bool>("leaveThePanel"); // the user clicks into the window after the click
     const QByteArray copyEvent = "document.addEventListener('copy', function (event) {"
                                  " event.clipboardData.setData('text/plain', 'PAGE');"
@@ -906,10 +907,9 @@ void TestHostilePages::pagesCannotWriteTheClipboard_data()
     QTest::newRow("clipboard API on the click")
         << QByteArray("go.onclick = function () { navigator.clipboard.writeText('PAGE'); };")
         << false << false;
-    QTest::newRow("execCommand copy after the user has left the panel")
-        << copyEvent + "go.onclick = function () { setTimeout(function () {"
-                       " document.execCommand('copy'); }, 1500); };"
-        << false << true;
+    QTest::newRow("execCommand copy after the user has left the panel") << copyEvent
+            + "go.onclick = function () { setTimeout(function () {"
+              " document.execCommand('copy'); }, 1500); };" << false << true;
     // The engine puts a selection into the X11 selection when the mouse button goes up.
     QTest::newRow("selection on the click")
         << QByteArray("go.onmouseup = function () {"
@@ -965,10 +965,9 @@ void TestHostilePages::userCopiesFromAPanel_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("expected"); // "link": the link's address
-    QTest::newRow("link address from the panel's menu") << QStringLiteral("menu")
-                                                        << QStringLiteral("link");
-    QTest::newRow("selected text with Ctrl+C") << QStringLiteral("keys")
-                                               << QStringLiteral("开奖");
+    QTest::newRow("link address from the panel's menu")
+        << QStringLiteral("menu") << QStringLiteral("link");
+    QTest::newRow("selected text with Ctrl+C") << QStringLiteral("keys") << QStringLiteral("开奖");
 }
 
 // What the user copies out of a panel on purpose reaches the clipboard: a link's address chosen
@@ -997,9 +996,10 @@ void TestHostilePages::userCopiesFromAPanel()
     } else {
         // The panel has the keyboard focus, as after the user has clicked into it.
         panel->focusProxy()->setFocus();
-        QCOMPARE(evaluate(panel, QStringLiteral(
-                                     "getSelection().selectAllChildren(document.getElementById('go'));"
-                                     " getSelection().toString()")),
+        QCOMPARE(evaluate(panel,
+                          QStringLiteral(
+                              "getSelection().selectAllChildren(document.getElementById('go'));"
+                              " getSelection().toString()")),
                  QVariant(expected));
         QTest::keyClick(panel->focusProxy(), Qt::Key_C, Qt::ControlModifier);
     }
@@ -1010,8 +1010,8 @@ void TestHostilePages::userCopiesFromAPanel()
 // muted from the start and stays so, while the page believes it is playing.
 void TestHostilePages::pagesPlayNoSound()
 {
-    const auto tw = openWindow(
-        kQuietPage, twoTargets("<button type=\"button\">开奖音乐</button>", R"js(
+    const auto tw = openWindow(kQuietPage,
+                               twoTargets("<button type=\"button\">开奖音乐</button>", R"js(
 var context = null;
 document.getElementById('go').onclick = function () {
     context = new AudioContext();
