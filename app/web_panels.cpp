@@ -1,13 +1,18 @@
 // The two web panels and the link label. The panels only show pages of the vendor site; the
 // lower one loses its scroll bars whenever a document has loaded. What a page may do in a panel
-// is kept in bounds by the panels' page class and the watch over their processes
-// (panels/). The link label turns blue under the mouse and red again over the bare window.
+// is kept in bounds by the panels' page class, the watch over their processes and the clipboard
+// guard (panels/), and here by keeping the dialogs the panels would make off the screen. The link
+// label turns blue under the mouse and red again over the bare window.
 #include "chinese_texts.h"
+#include "clipboard_guard.h"
 #include "colours.h"
 #include "form1.h"
 #include "panel_page.h"
 #include "panel_watch.h"
 
+#include <QAction>
+#include <QChildEvent>
+#include <QDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWebEnginePage>
@@ -48,11 +53,54 @@ constexpr QWebEnginePage::WebAction kIdleMenuActions[] = {
     QWebEnginePage::DownloadMediaToDisk,
 };
 
+// Keeps every dialog the engine's widgets make for a panel off the screen. A page's colour input
+// gets a colour chooser made by the panel itself as its child, modal over the whole window until
+// it is answered, and a page can ask for one on every click; Qt WebEngine has no way to refuse
+// it. So every widget the panel makes is kept off the screen while it is being made (its class
+// is not known yet), until it is about to show: a dialog then stays off the screen and is
+// cancelled, as if the user had pressed Cancel at once (the page keeps its value); anything else
+// (the panel's menu, a list of suggestions) shows as usual. The same holds for a dialog the
+// platform would show in its own stead (a desktop's colour chooser), which is not shown for a
+// widget kept off the screen.
+class PanelDialogRefusal : public QObject {
+public:
+    explicit PanelDialogRefusal(QWidget *panel)
+        : QObject(panel)
+    {
+        panel->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == parent()) {
+            if (event->type() != QEvent::ChildAdded)
+                return false;
+            QObject *child = static_cast<QChildEvent *>(event)->child();
+            // Still in QWidget's constructor: a widget made for the panel just now.
+            if (child->isWidgetType() && child->metaObject() == &QWidget::staticMetaObject) {
+                static_cast<QWidget *>(child)->setAttribute(Qt::WA_DontShowOnScreen);
+                child->installEventFilter(this);
+            }
+            return false;
+        }
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            if (auto *dialog = qobject_cast<QDialog *>(watched))
+                QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+            else
+                static_cast<QWidget *>(watched)->setAttribute(Qt::WA_DontShowOnScreen, false);
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 void Form1::connectWebPanels()
 {
     for (QWebEngineView *view : {WebBrowser1, WebBrowser2}) {
+        new PanelDialogRefusal(view);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, view](const QPoint &position) { showPanelMenu(view, position); });
@@ -60,6 +108,7 @@ void Form1::connectWebPanels()
     connect(WebBrowser2, &QWebEngineView::loadFinished, this,
             &Form1::WebBrowser2_DocumentComplete);
     panelWatch = new PanelWatch(this);
+    ClipboardGuard::install();
 }
 
 // Starting the web engine takes longer than building the whole window, so a panel's page is
@@ -105,6 +154,10 @@ void Form1::showPanelMenu(QWebEngineView *view, const QPoint &position)
         return;
     for (QWebEnginePage::WebAction idle : kIdleMenuActions)
         menu->removeAction(view->pageAction(idle));
+    // A copy chosen from the menu is the user's, and so is what the page writes for it. (Tied
+    // to the menu, so that a page the watch put in the panel's place later is asked the same.)
+    for (auto action : {QWebEnginePage::Copy, QWebEnginePage::Cut})
+        connect(view->pageAction(action), &QAction::triggered, menu, &ClipboardGuard::copyAsked);
     menu->setSeparatorsCollapsible(true);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(view->mapToGlobal(position));

@@ -57,6 +57,10 @@ QUrl panelSite(const QString &name, test::LoopbackSite &site)
         });
         return site.base();
     }
+    if (!test::LoopbackSite::floodPage(name.toLatin1()).isEmpty() && site.listening()) {
+        site.serveFlood(name.toLatin1());
+        return site.base();
+    }
     return {};
 }
 

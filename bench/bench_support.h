@@ -22,9 +22,27 @@ void prepareWebEngineEnvironment();
 //   refuse  a loopback port that refuses every connection; the panels show their error page
 //   serve   a small page of text for every path, from site
 //   burn    a page that keeps every core busy (workers and its own script in endless loops)
+// Pages that flood the program with what a page sends it, as fast as they can (the loopback
+// site's flood pages):
+//   console   console messages
+//   title     title changes
+//   icon      changes of the page's icon (each a new address the program fetches)
+//   navigate  navigations: every document goes on to the next as soon as it has loaded
+//   history   history entries (pushState) and address changes within the document
+//   stuck     console messages from a script that never yields
 // To measure the panels with another kind of page, add a name here and in panelSite().
-inline const QStringList kPanelSites{QStringLiteral("refuse"), QStringLiteral("serve"),
-                                     QStringLiteral("burn")};
+inline const QStringList kPanelSites{
+    QStringLiteral("refuse"),
+    QStringLiteral("serve"),
+    QStringLiteral("burn"),
+    // Floods.
+    QStringLiteral("console"),
+    QStringLiteral("title"),
+    QStringLiteral("icon"),
+    QStringLiteral("navigate"),
+    QStringLiteral("history"),
+    QStringLiteral("stuck"),
+};
 // The address of the named site, putting its pages up on site; empty for an unknown name.
 QUrl panelSite(const QString &name, test::LoopbackSite &site);
 

@@ -5,12 +5,13 @@
 // it, so a stage tick's error is tick - previous tick - 1000 ms; its offset from the click (the
 // sum of all earlier errors) is printed for information.
 //
-//   qelvora_bench_draw [draws] [--without-panels] [--site refuse|serve|burn]
+//   qelvora_bench_draw [draws] [--without-panels] [--site NAME]
 //
 // draws defaults to 5 (about 7 s each). --without-panels deletes the two web views before the
 // window is shown, so the web engine never starts; --site chooses the panels' page (default
 // refuse: their error page; burn: a page that keeps every core busy, to see that such a page
-// leaves the draw its timing).
+// leaves the draw its timing; console, title, icon, navigate and history: pages that flood the
+// program with what a page sends it; the names are listed in bench_support.h).
 #include "program_start.h"
 #include "text_boxes.h"
 #include "bench/bench_support.h"

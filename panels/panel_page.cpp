@@ -6,6 +6,13 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
+#include <numeric>
+#include <utility>
+
+#if defined(Q_OS_UNIX)
+#include <signal.h>
+#endif
+
 namespace qelvora {
 
 namespace {
@@ -22,18 +29,47 @@ PanelPage::PanelPage(QObject *parent)
 PanelPage::PanelPage(QWebEngineProfile *profile, QObject *parent)
     : QWebEnginePage(profile, parent)
 {
-    setUrlRequestInterceptor(new PanelRequestFilter(this));
+    auto *filter = new PanelRequestFilter(this);
+    setUrlRequestInterceptor(filter);
     // A panel opens no other window (createWindow() makes none); a script that calls
     // window.open() without a click of the user's is turned away inside the page's own process,
     // so that a page calling it in a loop costs the window nothing.
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    // The window has no control for sound, so a page would play it for as long as it liked.
+    setAudioMuted(true);
+
+    // Everything a page can send in a stream is counted against it.
+    m_clock.start();
+    connect(this, &QWebEnginePage::titleChanged, this, [this] { countMessage(); });
+    connect(this, &QWebEnginePage::urlChanged, this,
+            [this] { countMessage(kAddressChangeWeight); });
+    connect(this, &QWebEnginePage::iconUrlChanged, this, [this] { countMessage(); });
+    connect(this, &QWebEnginePage::loadStarted, this, [this] { countMessage(); });
+    connect(filter, &PanelRequestFilter::iconRequested, this, [this] { countMessage(); });
+    m_leaveDeadline.setSingleShot(true);
+    m_leaveDeadline.setInterval(kLeaveMs);
+    connect(&m_leaveDeadline, &QTimer::timeout, this, [this] {
+        if (m_left)
+            return;
+#if defined(Q_OS_UNIX)
+        // The blank page it could not take in is asked for again once the process has ended.
+        if (const qint64 pid = renderProcessPid(); pid > 0) {
+            m_blankAfterEnd = true;
+            kill(static_cast<pid_t>(pid), SIGKILL);
+        }
+#endif
+    });
+    connect(this, &QWebEnginePage::loadFinished, this, [this] {
+        if (m_flooded && url() == kBlank)
+            m_left = true;
+    });
     // A page whose process has ended (it crashed, went past its script heap, or the watch ended
     // it) leaves its panel blank. about:blank itself is not loaded again, so that a process that
     // cannot run makes no loop.
     connect(
         this, &QWebEnginePage::renderProcessTerminated, this,
         [this] {
-            if (url() != kBlank)
+            if (url() != kBlank || std::exchange(m_blankAfterEnd, false))
                 load(kBlank);
         },
         Qt::QueuedConnection);
@@ -52,7 +88,11 @@ bool PanelPage::isWebAddress(const QUrl &url)
 // program is registered for it (a mail program for mailto:, ...).
 bool PanelPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    countMessage();
     if (!isWebAddress(url))
+        return false;
+    // A flooded panel stays blank.
+    if (m_flooded && url != kBlank)
         return false;
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
@@ -76,6 +116,46 @@ bool PanelPage::javaScriptPrompt(const QUrl &, const QString &, const QString &,
 QStringList PanelPage::chooseFiles(FileSelectionMode, const QStringList &, const QStringList &)
 {
     return {};
+}
+
+// Console messages are counted like everything else a page sends; the engine's own handling
+// writes them to the "js" logging category, which is off unless the user turns it on.
+void PanelPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                         const QString &message, int lineNumber,
+                                         const QString &sourceID)
+{
+    countMessage();
+    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+}
+
+// Counts a message of the page's (weight times) in the second it arrives, forgetting the seconds
+// that have left the window, and leaves the page once the window holds more than the limit. The
+// count runs only when a message comes: a quiet page costs nothing, and a page is judged on what it
+// sends, never on how fast the machine handled it.
+void PanelPage::countMessage(int weight)
+{
+    if (m_flooded)
+        return;
+    const qint64 second = m_clock.elapsed() / 1000;
+    for (qint64 passed = m_second + 1; passed <= second && passed <= m_second + kWindowSeconds;
+         ++passed)
+        m_perSecond[passed % kWindowSeconds] = 0;
+    m_second = second;
+    m_perSecond[second % kWindowSeconds] += weight;
+    if (std::accumulate(m_perSecond.begin(), m_perSecond.end(), 0) > kMessageLimit)
+        leaveFloodedPage();
+}
+
+// The page is stopped and replaced by a blank one; its messages still on their way are refused.
+// A page whose script never yields cannot take the blank page in, and its process is ended
+// (which leaves the panel blank too, above).
+void PanelPage::leaveFloodedPage()
+{
+    m_flooded = true;
+    Q_EMIT flooded();
+    triggerAction(QWebEnginePage::Stop);
+    load(kBlank);
+    m_leaveDeadline.start();
 }
 
 } // namespace qelvora

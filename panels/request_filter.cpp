@@ -9,6 +9,8 @@ namespace qelvora {
 
 void PanelRequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
+    if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeFavicon)
+        Q_EMIT iconRequested();
     if (!PanelPage::isWebAddress(info.requestUrl()))
         info.block(true);
 }

@@ -17,11 +17,14 @@
 #include "support/test_support.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileSystemWatcher>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -38,6 +41,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <utility>
 
 using namespace qelvora;
 using test::LoopbackSite;
@@ -213,6 +217,12 @@ int niceOf(pid_t tid)
     return errno == 0 ? nice : 1000;
 }
 
+// Whether a window is shown on the screen (a widget may be visible and yet not on the screen).
+bool isOnScreen(QWidget *top)
+{
+    return top->isVisible() && top->windowHandle() && top->windowHandle()->isVisible();
+}
+
 // Records every modal dialog that comes up while it lives, and answers it: a message box by its
 // OK button (the window's own messages need that), any other dialog by closing it.
 class ModalRecorder : public QObject {
@@ -231,7 +241,7 @@ private:
         QWidget *modal = QApplication::activeModalWidget();
         const QWidgetList tops = QApplication::topLevelWidgets();
         for (QWidget *top : tops) {
-            if (!modal && top->isVisible() && qobject_cast<QDialog *>(top))
+            if (!modal && isOnScreen(top) && qobject_cast<QDialog *>(top))
                 modal = top;
         }
         if (!modal)
@@ -298,6 +308,16 @@ private slots:
     void windowOpenStormReachesNothing();
     void memoryAttacksAreEnded_data();
     void memoryAttacksAreEnded();
+    // Floods, choosers, the clipboard and sound.
+    void floodingPagesAreLeft_data();
+    void floodingPagesAreLeft();
+    void inputsOpenNoDialog_data();
+    void inputsOpenNoDialog();
+    void pagesCannotWriteTheClipboard_data();
+    void pagesCannotWriteTheClipboard();
+    void userCopiesFromAPanel_data();
+    void userCopiesFromAPanel();
+    void pagesPlayNoSound();
     // Last: its pages never stop, and the processes running them are not taken back.
     void dialogStormLeavesTheWindowUsable();
 
@@ -338,6 +358,7 @@ void TestHostilePages::initTestCase()
 // started by this one could not create it.)
 void TestHostilePages::cleanup()
 {
+    m_site->handleOthers({});
     QCoreApplication::processEvents();
     QStringList left;
     for (const QString &line : launches())
@@ -865,6 +886,252 @@ void TestHostilePages::memoryAttacksAreEnded()
                  QVariant(QStringLiteral("localStorage 0, caches 0, indexedDB 0")));
     }
     QCOMPARE(window.panelWatch->endings(), 1);
+}
+
+void TestHostilePages::floodingPagesAreLeft_data()
+{
+    QTest::addColumn<QByteArray>("lower");
+    QTest::addColumn<bool>("left");
+    for (const char *kind : {"console", "title", "icon", "navigate", "history", "stuck"})
+        QTest::newRow(kind) << LoopbackSite::floodPage(kind) << true;
+    // A page that ticks a clock in its title, logs a line and adds a history entry now and then
+    // is a page like any other.
+    QTest::newRow("a clock in the title") << page("<p>clock</p>", R"js(
+var n = 0;
+setInterval(function () {
+    document.title = 'clock ' + ++n;
+    console.log('tick ' + n);
+    if (n % 5 === 0)
+        history.pushState({}, '', '/tick-' + n);
+}, 250);
+)js") << false;
+}
+
+// A page that floods the program with what a page sends it (console messages, title or icon
+// changes, navigations, history entries) is left for a blank page and its panel stays blank;
+// from then on the site hears nothing more from it. The other panel keeps its page, and the
+// window still draws. A page that sends a few of each now and then keeps its place.
+void TestHostilePages::floodingPagesAreLeft()
+{
+    QFETCH(QByteArray, lower);
+    QFETCH(bool, left);
+    const QByteArray kind = QTest::currentDataTag();
+    // The navigation flood goes on to other addresses of the site, the icon flood names them.
+    m_site->serveFlood(kind == "navigate" ? kind : QByteArray("console"));
+    const auto tw = openWindow(kQuietPage, lower);
+    QVERIFY(tw);
+    Form1 &window = *tw->window;
+    QWebEngineView *panel = window.WebBrowser2;
+    if (left) {
+        QELVORA_TRY_VERIFY(isBlank(panel), 20000);
+        // Icons the engine had already asked for may still be fetched; then nothing more comes.
+        qsizetype requests = m_site->requests.size();
+        for (int second = 0; second < 5; ++second) {
+            test::pause(1000);
+            if (std::exchange(requests, m_site->requests.size()) == requests)
+                break;
+        }
+        test::pause(1500);
+        QVERIFY(isBlank(panel));
+        QCOMPARE(m_site->requests.size(), requests);
+    } else {
+        test::pause(6000);
+        QVERIFY(!isBlank(panel));
+        QCOMPARE(evaluate(panel, QStringLiteral("n >= 20")), QVariant(true));
+    }
+    // A page whose script never yields has its process ended, and the panels may share it.
+    if (kind != "stuck") {
+        QCOMPARE(window.WebBrowser1->url().path(), QString::fromUtf8(kNewsPath));
+        QCOMPARE(evaluate(window.WebBrowser1, QStringLiteral("document.body.textContent")),
+                 QVariant(QStringLiteral("双色球")));
+    }
+    QVERIFY(tw->draws());
+}
+
+void TestHostilePages::inputsOpenNoDialog_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    for (const char *type : {"color", "date", "time", "month", "week", "datetime-local"})
+        QTest::newRow(type) << "<input type=\"" + QByteArray(type) + "\">";
+    QTest::newRow("color with suggestions")
+        << QByteArray("<input type=\"color\" list=\"colours\"><datalist id=\"colours\">"
+                      "<option>#ff0000</option><option>#0000ff</option></datalist>");
+    QTest::newRow("select") << QByteArray("<select name=\"ball\"><option>01</option>"
+                                          "<option>02</option><option>03</option></select>");
+}
+
+// A click on an input whose value is picked from a chooser brings up no dialog: no colour
+// chooser, nothing modal over the window. The engine's own pickers inside the page (a calendar,
+// a list of options) may open, but none of them holds the window: after Escape the page and
+// the window take clicks again.
+void TestHostilePages::inputsOpenNoDialog()
+{
+    QFETCH(QByteArray, input);
+    const auto tw = openWindow(kQuietPage, twoTargets(input));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    ModalRecorder modals;
+    QStringList blocking;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (QGuiApplication::modalWindow() && blocking.isEmpty())
+            blocking << QGuiApplication::modalWindow()->title();
+    });
+    watch.start();
+    evaluate(panel,
+             QStringLiteral("window.picked = 0; document.getElementById('go')"
+                            ".addEventListener('change', function () { ++window.picked; });"
+                            " true"));
+    clickElement(panel, QStringLiteral("#go"));
+    test::pause(800);
+    QTest::keyClick(panel->focusProxy(), Qt::Key_Escape);
+    test::pause(200);
+    clickElement(panel, QStringLiteral("#after"));
+    QELVORA_TRY_COMPARE(panel->url(), m_site->url("/after.htm"), 10000);
+    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+    QCOMPARE(blocking.join(QStringLiteral("; ")), QString());
+    QCOMPARE(panel->findChildren<QDialog *>().size(), 0);
+    QVERIFY(tw->draws());
+}
+
+void TestHostilePages::pagesCannotWriteTheClipboard_data()
+{
+    QTest::addColumn<QByteArray>("script");  // run on the first click on #go
+    QTest::addColumn<bool>("selection");     // the X11 selection is the target, not the clipboard
+    QTest::addColumn<bool>("leaveThePanel"); // the user clicks into the window after the click
+    const QByteArray copyEvent = "document.addEventListener('copy', function (event) {"
+                                 " event.clipboardData.setData('text/plain', 'PAGE');"
+                                 " event.preventDefault(); });";
+    QTest::newRow("execCommand copy on the click")
+        << copyEvent + "go.onclick = function () { document.execCommand('copy'); };" << false
+        << false;
+    QTest::newRow("clipboard API on the click")
+        << QByteArray("go.onclick = function () { navigator.clipboard.writeText('PAGE'); };")
+        << false << false;
+    QTest::newRow("execCommand copy after the user has left the panel") << copyEvent
+            + "go.onclick = function () { setTimeout(function () {"
+              " document.execCommand('copy'); }, 1500); };" << false << true;
+    // The engine puts a selection into the X11 selection when the mouse button goes up.
+    QTest::newRow("selection on the click")
+        << QByteArray("go.onmouseup = function () {"
+                      " var range = document.createRange();"
+                      " range.selectNodeContents(document.getElementById('secret'));"
+                      " getSelection().removeAllRanges(); getSelection().addRange(range); };")
+        << true << false;
+}
+
+// After a click in a panel, its page cannot put anything of its own on the clipboard or into
+// the X11 selection (what a middle click pastes): what the user copied in the window before is
+// still there. Each attack writes "PAGE".
+void TestHostilePages::pagesCannotWriteTheClipboard()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, selection);
+    QFETCH(bool, leaveThePanel);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const QClipboard::Mode mode = selection ? QClipboard::Selection : QClipboard::Clipboard;
+    if (selection && !clipboard->supportsSelection())
+        QSKIP("this platform has no selection");
+    const auto tw = openWindow(
+        kQuietPage,
+        twoTargets("<button type=\"button\">复制</button>",
+                   "var secret = document.createElement('p'); secret.id = 'secret';"
+                   " secret.textContent = 'PAGE'; document.body.appendChild(secret);"
+                   " var go = document.getElementById('go'); "
+                       + script));
+    QVERIFY(tw);
+    Form1 &window = *tw->window;
+    QWebEngineView *panel = window.WebBrowser2;
+
+    // The user has the window active and copies a reference number from it, with the keyboard.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.Text9->setText(QStringLiteral("07"));
+    window.Text9->setFocus();
+    QTest::keyClick(window.Text9, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window.Text9, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(mode), QStringLiteral("07"));
+
+    clickElement(panel, QStringLiteral("#go"));
+    if (leaveThePanel)
+        QTest::mouseClick(window.Text10, Qt::LeftButton);
+    test::pause(2500);
+    QCOMPARE(clipboard->text(mode), QStringLiteral("07"));
+    QCOMPARE(clipboard->text(selection ? QClipboard::Clipboard : QClipboard::Selection)
+                 .contains(QStringLiteral("PAGE")),
+             false);
+}
+
+void TestHostilePages::userCopiesFromAPanel_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("expected"); // "link": the link's address
+    QTest::newRow("link address from the panel's menu")
+        << QStringLiteral("menu") << QStringLiteral("link");
+    QTest::newRow("selected text with Ctrl+C") << QStringLiteral("keys") << QStringLiteral("开奖");
+}
+
+// What the user copies out of a panel on purpose reaches the clipboard: a link's address chosen
+// from the panel's menu, and the page's selected text copied with the keyboard.
+void TestHostilePages::userCopiesFromAPanel()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, expected);
+    const auto tw = openWindow(kQuietPage, twoTargets("<a href=\"/draws.htm\">开奖</a>"));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    if (expected == QLatin1String("link"))
+        expected = m_site->url("/draws.htm").toString();
+    QGuiApplication::clipboard()->clear();
+    const QPoint spot = centreOf(panel, QStringLiteral("#go"));
+    QVERIFY(!spot.isNull());
+    if (how == QLatin1String("menu")) {
+        QTest::mouseMove(panel->focusProxy(), spot);
+        QTest::mouseClick(panel->focusProxy(), Qt::RightButton, {}, spot);
+        QVERIFY(test::waitUntil(
+            [] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }, 10000));
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QAction *copyLink = panel->pageAction(QWebEnginePage::CopyLinkToClipboard);
+        QVERIFY(menu->actions().contains(copyLink));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(copyLink).center());
+    } else {
+        // The panel has the keyboard focus, as after the user has clicked into it.
+        panel->focusProxy()->setFocus();
+        QCOMPARE(evaluate(panel,
+                          QStringLiteral(
+                              "getSelection().selectAllChildren(document.getElementById('go'));"
+                              " getSelection().toString()")),
+                 QVariant(expected));
+        QTest::keyClick(panel->focusProxy(), Qt::Key_C, Qt::ControlModifier);
+    }
+    QELVORA_TRY_COMPARE(QGuiApplication::clipboard()->text(), expected, 5000);
+}
+
+// A page that plays sound once it has been clicked is heard by nobody: the panel's page is
+// muted from the start and stays so, while the page believes it is playing.
+void TestHostilePages::pagesPlayNoSound()
+{
+    const auto tw = openWindow(kQuietPage,
+                               twoTargets("<button type=\"button\">开奖音乐</button>", R"js(
+var context = null;
+document.getElementById('go').onclick = function () {
+    context = new AudioContext();
+    var tone = context.createOscillator();
+    tone.connect(context.destination);
+    tone.start();
+};
+)js"));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
+    QSignalSpy muting(panel->page(), &QWebEnginePage::audioMutedChanged);
+    clickElement(panel, QStringLiteral("#go"));
+    QELVORA_TRY_COMPARE(evaluate(panel, QStringLiteral("context ? context.state : 'none'")),
+                        QVariant(QStringLiteral("running")), 10000);
+    test::pause(500);
+    QCOMPARE(panel->page()->isAudioMuted(), true);
+    QCOMPARE(muting.count(), 0);
+    QCOMPARE(tw->window->WebBrowser1->page()->isAudioMuted(), true);
 }
 
 QELVORA_TEST_MAIN(TestHostilePages)

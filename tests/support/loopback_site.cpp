@@ -24,7 +24,61 @@ QByteArray reasonPhrase(int status)
     }
 }
 
+// The flood pages send in batches, one batch a task, for as long as they are shown.
+constexpr char kFloodHead[] = R"html(<!DOCTYPE html><html><head><meta charset="utf-8">
+<link id="icon" rel="icon" href="/icon-0.png"></head><body><p>flood</p><script>
+var n = 0;
+function flood(step, batch) {
+    (function next() {
+        for (var i = 0; i < batch; ++i)
+            step(++n);
+        setTimeout(next, 0);
+    })();
+}
+)html";
+constexpr char kFloodTail[] = "</script></body></html>";
+
+// A one-pixel PNG, the icon every icon address gets.
+const QByteArray kIcon = QByteArray::fromHex(
+    "89504e470d0a1a0a0000000d494844520000000100000001080200000090775"
+    "3de0000000c49444154789c63f8cfc0000003010100c9fe92ef0000000049454e44ae426082");
+
 } // namespace
+
+QByteArray LoopbackSite::floodPage(const QByteArray &kind)
+{
+    QByteArray script;
+    if (kind == "console")
+        script = "flood(function (n) { console.log('flood ' + n); }, 100);";
+    else if (kind == "title")
+        script = "flood(function (n) { document.title = 'flood ' + n; }, 100);";
+    else if (kind == "icon")
+        script = "flood(function (n) { document.getElementById('icon').href = '/icon-' + n + "
+                 "'.png'; }, 10);";
+    else if (kind == "navigate")
+        script = "setTimeout(function () { location.replace('/next-' + Date.now() + '-' + "
+                 "Math.random() + '.htm'); }, 0);";
+    else if (kind == "history")
+        script = "flood(function (n) { if (n % 2) history.pushState({n: n}, '', '/entry-' + n);"
+                 " else location.hash = '#' + n; }, 20);";
+    else if (kind == "stuck")
+        script = "window.addEventListener('load', function () { setTimeout(function () {"
+                 " for (;;) console.log('flood ' + ++n); }, 100); });";
+    else
+        return {};
+    return kFloodHead + script + kFloodTail;
+}
+
+void LoopbackSite::serveFlood(const QByteArray &kind)
+{
+    const QByteArray page = floodPage(kind);
+    handleOthers([page](const Request &request, QTcpSocket *socket) {
+        if (request.path.endsWith(".png"))
+            respond(socket, 200, "image/png", kIcon);
+        else
+            respond(socket, 200, "text/html; charset=utf-8", page);
+    });
+}
 
 LoopbackSite::LoopbackSite(QObject *parent)
     : QObject(parent)

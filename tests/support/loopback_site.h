@@ -53,6 +53,16 @@ public:
 
     QList<Request> requests;
 
+    // Pages that flood the program with what a page sends it, as fast as they can, by kind:
+    // "console" (console messages), "title" (title changes), "icon" (icon changes, each a new
+    // address the program fetches), "navigate" (every document goes on to the next as soon as it
+    // has loaded), "history" (history entries and new #fragments), "stuck" (console messages
+    // from a script that never yields). Empty for an unknown kind.
+    static QByteArray floodPage(const QByteArray &kind);
+    // Serves the flood page of that kind for every path that no document or handler is there
+    // for, and a small icon for every .png path among them.
+    void serveFlood(const QByteArray &kind);
+
 private:
     void read(QTcpSocket *socket);
     void answer(const Request &request, QTcpSocket *socket);
