@@ -190,7 +190,7 @@ void TestFaults::paste(QLineEdit *box, const QString &text)
     QVERIFY(QTest::qWaitForWindowActive(m_window));
     box->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), box);
-    QApplication::clipboard()->setText(text);
+    test::putOnClipboard(text);
     QTest::keySequence(QApplication::focusWidget(), QKeySequence::Paste);
 }
 
@@ -345,7 +345,7 @@ void TestFaults::pastedReference()
         box->selectAll();
     else
         box->setCursorPosition(cursor);
-    QApplication::clipboard()->setText(pasted);
+    test::putOnClipboard(pasted);
     QTest::keySequence(box, QKeySequence::Paste);
     QCOMPARE(box->text(), kept);
 

@@ -164,7 +164,7 @@ void TestWindowStartup::lockedBoxesRefuseEditingButCopy()
     QTest::keyClick(m_window->Text1, Qt::Key_Backspace);
     QTest::keyClick(m_window->Text1, Qt::Key_Home);
     QTest::keyClick(m_window->Text1, Qt::Key_Delete);
-    QApplication::clipboard()->setText(QStringLiteral("33"));
+    test::putOnClipboard(QStringLiteral("33"));
     QTest::keySequence(m_window->Text1, QKeySequence::Paste);
     QCOMPARE(m_window->Text1->text(), QStringLiteral("07"));
 

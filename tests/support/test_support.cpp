@@ -1,10 +1,12 @@
 // Test helpers: scripted chance, shortened timers, message catcher.
 #include "test_support.h"
 
+#include "clipboard_guard.h"
 #include "text_boxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTest>
@@ -116,6 +118,12 @@ void MessageCatcher::poll()
     if (beforeAnswer)
         beforeAnswer();
     box->button(QMessageBox::Ok)->click();
+}
+
+void putOnClipboard(const QString &text)
+{
+    ClipboardGuard::copyAsked();
+    QApplication::clipboard()->setText(text);
 }
 
 PanelWindow::PanelWindow(const QUrl &site)

@@ -121,6 +121,10 @@ QStringList ballTexts(const Form1 &window);
 // "0" disabled: "110" is the idle window.
 QString buttonStates(const Form1 &window);
 
+// Puts text on the clipboard as a copy the user made: the program's clipboard guard lets it
+// stand (it takes back what the program itself puts there outside the user's input).
+void putOnClipboard(const QString &text);
+
 // Fills the seven reference boxes.
 void setReference(Form1 &window, const QStringList &texts);
 
