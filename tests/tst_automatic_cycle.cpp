@@ -2,8 +2,8 @@
 // boxes equal the reference, Stop, a manual draw pressed right after Stop, and the two ways a run
 // must not go wrong: comparing a draw still rolling, reporting a match twice.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QTest>
 
@@ -11,7 +11,8 @@ using namespace qelvora;
 
 namespace {
 
-const QString kFillAll = QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
+const QString kFillAll = QStringLiteral(
+    "请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
 const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
 const QString kStopping = QStringLiteral("本次摇奖结束后，将停止继续摇奖");
 
@@ -53,10 +54,7 @@ void TestAutomaticCycle::init()
     test::shortenTimers(*m_window);
 }
 
-void TestAutomaticCycle::cleanup()
-{
-    m_window.reset();
-}
+void TestAutomaticCycle::cleanup() { m_window.reset(); }
 
 void TestAutomaticCycle::refusedWithABoxEmpty()
 {
@@ -258,7 +256,7 @@ void TestAutomaticCycle::manualDrawAfterStopSupersedesTheRunningDraw()
             armed += t->isActive() ? 1 : 0;
         mostStagesArmed = std::max(mostStagesArmed, armed);
         twoBlueRollers = twoBlueRollers
-                         || (m_window->Timer10->isActive() && m_window->Timer16->isActive());
+            || (m_window->Timer10->isActive() && m_window->Timer16->isActive());
         QStringList reds;
         for (int position = 1; position <= 6; ++position)
             if (isPicked(Module1.pick(position)))

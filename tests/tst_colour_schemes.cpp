@@ -7,8 +7,8 @@
 // Qt platform theme does, through QApplication::setPalette() before any window exists, and once
 // with qt6ct itself as the platform theme, configured for that scheme (QT_QPA_PLATFORMTHEME).
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -115,10 +115,7 @@ void TestColourSchemes::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-void TestColourSchemes::cleanup()
-{
-    m_window.reset();
-}
+void TestColourSchemes::cleanup() { m_window.reset(); }
 
 void TestColourSchemes::textsStayReadable_data()
 {
@@ -171,8 +168,9 @@ void TestColourSchemes::textsStayReadable()
     const QColor background = widget->palette().color(widget->backgroundRole());
     if (colour.isValid())
         QCOMPARE(foreground, colour);
-    QVERIFY2(contrast(foreground, background) >= least,
-             qPrintable(describe(foreground, background) + QStringLiteral(", needs %1").arg(least)));
+    QVERIFY2(
+        contrast(foreground, background) >= least,
+        qPrintable(describe(foreground, background) + QStringLiteral(", needs %1").arg(least)));
 }
 
 // The counter and the log draw their backgrounds in the colours measured above.
@@ -240,10 +238,11 @@ void TestColourSchemes::panelPagesStayReadable()
     };
     for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2}) {
         const QStringList colours =
-            test::evaluate(panel, QStringLiteral(
-                                      "(function () { var s = getComputedStyle(document.body); "
-                                      "var h = getComputedStyle(document.documentElement); "
-                                      "return [s.color, s.backgroundColor, h.backgroundColor]; })()"))
+            test::evaluate(
+                panel,
+                QStringLiteral("(function () { var s = getComputedStyle(document.body); "
+                               "var h = getComputedStyle(document.documentElement); "
+                               "return [s.color, s.backgroundColor, h.backgroundColor]; })()"))
                 .toStringList();
         QCOMPARE(colours.size(), 3);
         const QColor text = cssColour(colours[0]);

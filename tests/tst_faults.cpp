@@ -4,8 +4,8 @@
 // characters outside the Basic Multilingual Plane), which the automatic comparison must still
 // read by its lenient number rule.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,7 +18,8 @@ using namespace qelvora;
 
 namespace {
 
-const QString kFillAll = QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
+const QString kFillAll = QStringLiteral(
+    "请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
 const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
 const QString kStopping = QStringLiteral("本次摇奖结束后，将停止继续摇奖");
 
@@ -257,7 +258,7 @@ void TestFaults::endUnderOpenMessage_data()
     QTest::addColumn<Ending>("how");
     for (const QString &message : {kStopping, kFound, kFillAll}) {
         const char *name = message == kStopping ? "stop"
-                           : message == kFound  ? "match"
+            : message == kFound                 ? "match"
                                                 : "empty reference";
         QTest::addRow("%s message, window closed", name) << message << Ending::Close;
         QTest::addRow("%s message, window deleted", name) << message << Ending::DeleteLater;
@@ -314,12 +315,18 @@ void TestFaults::pastedReference_data()
     QTest::addColumn<int>("cursor"); // -1: all of before selected
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("longer than two") << "" << 0 << "12345" << "12";
-    QTest::newRow("tab first") << "" << 0 << "\t5" << "\t5";
-    QTest::newRow("tabs only") << "" << 0 << "\t\t\t" << "\t\t";
-    QTest::newRow("line feed first") << "" << 0 << "\n5" << "\n5";
-    QTest::newRow("line feed inside") << "" << 0 << "1\n2" << "1\n";
-    QTest::newRow("full-width digits") << "" << 0 << "１２３" << "１２";
+    QTest::newRow("longer than two") << "" << 0 << "12345"
+                                     << "12";
+    QTest::newRow("tab first") << "" << 0 << "\t5"
+                               << "\t5";
+    QTest::newRow("tabs only") << "" << 0 << "\t\t\t"
+                               << "\t\t";
+    QTest::newRow("line feed first") << "" << 0 << "\n5"
+                                     << "\n5";
+    QTest::newRow("line feed inside") << "" << 0 << "1\n2"
+                                      << "1\n";
+    QTest::newRow("full-width digits") << "" << 0 << "１２３"
+                                       << "１２";
     QTest::newRow("emoji alone") << "" << 0 << kEmoji << kEmoji;
     QTest::newRow("letter then emoji") << "" << 0 << "a" + kEmoji << "a";
     QTest::newRow("emoji then digit") << "" << 0 << kEmoji + "5" << kEmoji;
@@ -368,10 +375,10 @@ void TestFaults::typedReference_data()
     QTest::newRow("letter then emoji") << "keys" << QStringList{"a", kEmoji} << "a";
     QTest::newRow("emoji then digit") << "keys" << QStringList{kEmoji, "5"} << kEmoji;
     QTest::newRow("half an emoji") << "keys" << QStringList{kEmoji.left(1)} << "";
-    QTest::newRow("committed letter and emoji") << "input method" << QStringList{"a" + kEmoji}
-                                                << "a";
-    QTest::newRow("committed emoji and digit") << "input method" << QStringList{kEmoji + "5"}
-                                               << kEmoji;
+    QTest::newRow("committed letter and emoji")
+        << "input method" << QStringList{"a" + kEmoji} << "a";
+    QTest::newRow("committed emoji and digit")
+        << "input method" << QStringList{kEmoji + "5"} << kEmoji;
 }
 
 void TestFaults::typedReference()
@@ -406,9 +413,8 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
     QTRY_VERIFY(m_window->Command1->isEnabled());
     QCOMPARE(test::ballTexts(*m_window), QStringList({"05", "12", "03", "30", "01", "25", "09"}));
 
-    const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10,
-                                              m_window->Text11, m_window->Text12,
-                                              m_window->Text13, m_window->Text14,
+    const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10, m_window->Text11,
+                                              m_window->Text12, m_window->Text13, m_window->Text14,
                                               m_window->Text15};
     const QStringList pasted = {"\t5", "12345", "\n3", "30\n", " 1", "25", "9\t"};
     for (int i = 0; i < 7; ++i)
@@ -438,8 +444,8 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
     QTRY_VERIFY(!m_window->drawRunning());
     QTest::qWait(2 * kCycle);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("2"));
-    QVERIFY(m_window->Text4->text().endsWith(QStringLiteral("第2次开奖结果:  01-02-03-04-05-06  +  07")
-                                             + QString(78, u' ')));
+    QVERIFY(m_window->Text4->text().endsWith(
+        QStringLiteral("第2次开奖结果:  01-02-03-04-05-06  +  07") + QString(78, u' ')));
 }
 
 // Empty ball boxes read as 0. References that do not begin with an ASCII number read as 0 too,
@@ -517,9 +523,8 @@ void TestFaults::lockedBoxesTakeNoComposition()
 
 void TestFaults::referencesWithoutLeadingNumberCountAsZero()
 {
-    const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10,
-                                              m_window->Text11, m_window->Text12,
-                                              m_window->Text13, m_window->Text14,
+    const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10, m_window->Text11,
+                                              m_window->Text12, m_window->Text13, m_window->Text14,
                                               m_window->Text15};
     const QStringList pasted = {"一二", kEmoji, "a" + kEmoji, "\t\t", "\r\n", "０", "+"};
     for (int i = 0; i < 7; ++i)

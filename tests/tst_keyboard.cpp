@@ -3,8 +3,8 @@
 // button that a draw or a run disables while it has the focus has it back when it is enabled
 // again, unless the user has moved the focus in between, so that the same key runs it again.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -60,10 +60,7 @@ void TestKeyboard::init()
     test::shortenTimers(*m_window);
 }
 
-void TestKeyboard::cleanup()
-{
-    m_window.reset();
-}
+void TestKeyboard::cleanup() { m_window.reset(); }
 
 // Both panels show the engine's page for a site that cannot be reached, which has a link and a
 // button of its own; Tab passes each panel in one stop, both ways.
@@ -86,7 +83,7 @@ void TestKeyboard::panelsAreOneStopOnTheErrorPage()
 
     window.Text4->setFocus();
     QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Text4"), 5000);
-    const QStringList forward = {"WebBrowser1", "Text5", "Text6",       "Text7",
+    const QStringList forward = {"WebBrowser1", "Text5",       "Text6",    "Text7",
                                  "Text8",       "WebBrowser2", "Command2", "Text9"};
     QCOMPARE(test::tabThrough(window, forward.size()).join(u' '), forward.join(u' '));
     const QStringList back = {"Command2", "WebBrowser2", "Text8",       "Text7",

@@ -3,9 +3,9 @@
 // QELVORA_SOAK_DRAWS sets the number of draws: by default 1100, which takes the log past its trim
 // length twice; CI runs 5000 (its test presets set it), to find what only endurance shows.
 #include "form1.h"
-#include "text_boxes.h"
 #include "number_rules.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -24,8 +24,7 @@ constexpr int kTrimAbove = 58000;
 QString entryFor(const QString &counter, const QStringList &balls)
 {
     return QStringLiteral("第") + counter + QStringLiteral("次开奖结果:  ")
-           + balls.mid(0, 6).join(u'-') + QStringLiteral("  +  ") + balls.at(6)
-           + QString(78, u' ');
+        + balls.mid(0, 6).join(u'-') + QStringLiteral("  +  ") + balls.at(6) + QString(78, u' ');
 }
 
 // A settled ball box: exactly two ASCII digits forming a number in 1..count.

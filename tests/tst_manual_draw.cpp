@@ -1,8 +1,8 @@
 // A manual draw from the click to the log entry, the guarantee that a draw start never lets an
 // earlier draw's chain run on beside it, and the keys that press the buttons.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -36,10 +36,7 @@ void TestManualDraw::init()
     test::shortenTimers(*m_window);
 }
 
-void TestManualDraw::cleanup()
-{
-    m_window.reset();
-}
+void TestManualDraw::cleanup() { m_window.reset(); }
 
 void TestManualDraw::clickStartsTheDraw()
 {
@@ -73,7 +70,7 @@ void TestManualDraw::wholeDraw()
 
     QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
     const QString expected = QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09")
-                             + QString(78, u' ');
+        + QString(78, u' ');
     QCOMPARE(m_window->Text4->text(), expected);
     QCOMPARE(expected.size(), 112);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
@@ -269,8 +266,9 @@ void TestManualDraw::returnAndEnterPressTheFocusedButton()
     QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
 
     // In the text boxes the key presses no button.
-    for (QWidget *box : {static_cast<QWidget *>(window.Text9), static_cast<QWidget *>(window.Text15),
-                         static_cast<QWidget *>(window.Text1), static_cast<QWidget *>(window.Text4)}) {
+    for (QWidget *box :
+         {static_cast<QWidget *>(window.Text9), static_cast<QWidget *>(window.Text15),
+          static_cast<QWidget *>(window.Text1), static_cast<QWidget *>(window.Text4)}) {
         QVERIFY(focus(box));
         QTest::keyClick(box, key, modifiers);
     }

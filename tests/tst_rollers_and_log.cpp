@@ -1,8 +1,8 @@
 // The ball rollers (counting, wrapping, settling, finishing the draw) and the result log
 // (entry format, lengths, trimming at a draw start).
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QTest>
 
@@ -13,7 +13,7 @@ namespace {
 QString entry(const QString &counter, const QString &reds, const QString &blue)
 {
     return QStringLiteral("第") + counter + QStringLiteral("次开奖结果:  ") + reds
-           + QStringLiteral("  +  ") + blue + QString(78, u' ');
+        + QStringLiteral("  +  ") + blue + QString(78, u' ');
 }
 
 } // namespace
@@ -40,32 +40,37 @@ private:
     test::ScriptedRandom *m_random = nullptr;
 };
 
-void TestRollersAndLog::init()
-{
-    m_window = test::makeScriptedWindow(m_random);
-}
+void TestRollersAndLog::init() { m_window = test::makeScriptedWindow(m_random); }
 
-void TestRollersAndLog::cleanup()
-{
-    m_window.reset();
-}
+void TestRollersAndLog::cleanup() { m_window.reset(); }
 
 void TestRollersAndLog::rollCountsOn_data()
 {
     QTest::addColumn<bool>("blue");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("next");
-    QTest::newRow("empty red box") << false << "" << "1";
-    QTest::newRow("red wraps after 33") << false << "33" << "1";
-    QTest::newRow("red 32") << false << "32" << "33";
-    QTest::newRow("two-digit form counts on") << false << "07" << "8";
-    QTest::newRow("nine") << false << "09" << "10";
-    QTest::newRow("wrap compared as text") << false << " 33" << "34";
-    QTest::newRow("not a number") << false << "ab" << "1";
-    QTest::newRow("red 16 goes on") << false << "16" << "17";
-    QTest::newRow("empty blue box") << true << "" << "1";
-    QTest::newRow("blue wraps after 16") << true << "16" << "1";
-    QTest::newRow("blue 15") << true << "15" << "16";
+    QTest::newRow("empty red box") << false << ""
+                                   << "1";
+    QTest::newRow("red wraps after 33") << false << "33"
+                                        << "1";
+    QTest::newRow("red 32") << false << "32"
+                            << "33";
+    QTest::newRow("two-digit form counts on") << false << "07"
+                                              << "8";
+    QTest::newRow("nine") << false << "09"
+                          << "10";
+    QTest::newRow("wrap compared as text") << false << " 33"
+                                           << "34";
+    QTest::newRow("not a number") << false << "ab"
+                                  << "1";
+    QTest::newRow("red 16 goes on") << false << "16"
+                                    << "17";
+    QTest::newRow("empty blue box") << true << ""
+                                    << "1";
+    QTest::newRow("blue wraps after 16") << true << "16"
+                                         << "1";
+    QTest::newRow("blue 15") << true << "15"
+                             << "16";
 }
 
 void TestRollersAndLog::rollCountsOn()
@@ -88,11 +93,16 @@ void TestRollersAndLog::settleShowsTwoDigitForm_data()
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("pick");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("red 5") << 1 << "5" << "05";
-    QTest::newRow("red 10") << 2 << "10" << "10";
-    QTest::newRow("red 33") << 6 << "33" << "33";
-    QTest::newRow("blue 16") << 7 << "16" << "16";
-    QTest::newRow("blue 1") << 7 << "1" << "01";
+    QTest::newRow("red 5") << 1 << "5"
+                           << "05";
+    QTest::newRow("red 10") << 2 << "10"
+                            << "10";
+    QTest::newRow("red 33") << 6 << "33"
+                            << "33";
+    QTest::newRow("blue 16") << 7 << "16"
+                             << "16";
+    QTest::newRow("blue 1") << 7 << "1"
+                            << "01";
 }
 
 void TestRollersAndLog::settleShowsTwoDigitForm()
@@ -153,8 +163,12 @@ void TestRollersAndLog::manualBlueRollerFinishesTheDraw()
     m_window->Text4->setText(QStringLiteral("old entries "));
     m_window->Command1->setEnabled(false);
     m_window->Command2->setEnabled(false);
-    Module1.LogBall1 = "07"; Module1.LogBall2 = "23"; Module1.LogBall3 = "03";
-    Module1.LogBall4 = "30"; Module1.LogBall5 = "15"; Module1.LogBall6 = "01";
+    Module1.LogBall1 = "07";
+    Module1.LogBall2 = "23";
+    Module1.LogBall3 = "03";
+    Module1.LogBall4 = "30";
+    Module1.LogBall5 = "15";
+    Module1.LogBall6 = "01";
     Module1.LogBlueBall = "09";
     Module1.PickedBall7 = QStringLiteral("9");
 
@@ -182,7 +196,7 @@ void TestRollersAndLog::manualBlueRollerFinishesTheDraw()
     m_window->Timer10_Timer();
 
     const QString expected = QStringLiteral("old entries ")
-                             + entry("12", "07-23-03-30-15-01", "09");
+        + entry("12", "07-23-03-30-15-01", "09");
     QCOMPARE(m_window->Text4->text(), expected);
     QCOMPARE(entry("12", "07-23-03-30-15-01", "09").size(), 113);
     QCOMPARE(m_window->Text8->text(), QStringLiteral("09"));
@@ -203,8 +217,12 @@ void TestRollersAndLog::automaticBlueRollerLeavesButtons()
     m_window->Command2->setEnabled(false);
     m_window->Command3->setEnabled(true);
     Form1::setTimerEnabled(m_window->Timer15, true); // the automatic run is active
-    Module1.LogBall1 = "01"; Module1.LogBall2 = "02"; Module1.LogBall3 = "03";
-    Module1.LogBall4 = "04"; Module1.LogBall5 = "05"; Module1.LogBall6 = "06";
+    Module1.LogBall1 = "01";
+    Module1.LogBall2 = "02";
+    Module1.LogBall3 = "03";
+    Module1.LogBall4 = "04";
+    Module1.LogBall5 = "05";
+    Module1.LogBall6 = "06";
     Module1.LogBlueBall = "16";
     Module1.PickedBall7 = QStringLiteral("16");
     Form1::setTimerEnabled(m_window->Timer16, true);

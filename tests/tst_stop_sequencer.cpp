@@ -2,8 +2,8 @@
 // full interval later, the blue stage preparing the log texts, and nothing outside the draw
 // state touched.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QTest>
 #include <QThread>
@@ -30,15 +30,9 @@ private:
     test::ScriptedRandom *m_random = nullptr;
 };
 
-void TestStopSequencer::init()
-{
-    m_window = test::makeScriptedWindow(m_random);
-}
+void TestStopSequencer::init() { m_window = test::makeScriptedWindow(m_random); }
 
-void TestStopSequencer::cleanup()
-{
-    m_window.reset();
-}
+void TestStopSequencer::cleanup() { m_window.reset(); }
 
 int TestStopSequencer::activeStages() const
 {
@@ -80,7 +74,8 @@ void TestStopSequencer::secondStageRejectsEqualText()
     // The interval started afresh: the next attempt is a whole interval away, not the rest of
     // the old one.
     QVERIFY2(m_window->Timer5->remainingTime() > beforeRejection,
-             qPrintable(QStringLiteral("%1 vs %2").arg(m_window->Timer5->remainingTime())
+             qPrintable(QStringLiteral("%1 vs %2")
+                            .arg(m_window->Timer5->remainingTime())
                             .arg(beforeRejection)));
     QVERIFY(m_window->Timer5->remainingTime() > 900);
 
@@ -124,8 +119,8 @@ void TestStopSequencer::blueStagePreparesLogTexts()
     m_window->Timer14_Timer();
 
     QCOMPARE(Module1.PickedBall7, QStringLiteral("9"));
-    const QStringList logs = {Module1.LogBall1, Module1.LogBall2, Module1.LogBall3,
-                              Module1.LogBall4, Module1.LogBall5, Module1.LogBall6,
+    const QStringList logs = {Module1.LogBall1,   Module1.LogBall2, Module1.LogBall3,
+                              Module1.LogBall4,   Module1.LogBall5, Module1.LogBall6,
                               Module1.LogBlueBall};
     QCOMPARE(logs, QStringList({"07", "12", "03", "30", "01", "25", "09"}));
     QCOMPARE(activeStages(), 0);

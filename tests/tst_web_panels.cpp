@@ -8,9 +8,9 @@
 // program's texts as the program does.
 #include "form1.h"
 #include "panel_page.h"
-#include "text_boxes.h"
 #include "support/loopback_site.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -28,8 +28,7 @@ namespace {
 
 // The lower panel's start page as it must travel on the wire: "/彩票/双色球.htm" in UTF-8,
 // percent-encoded.
-const QByteArray kLotteryPathOnWire =
-    "/%E5%BD%A9%E7%A5%A8/%E5%8F%8C%E8%89%B2%E7%90%83.htm";
+const QByteArray kLotteryPathOnWire = "/%E5%BD%A9%E7%A5%A8/%E5%8F%8C%E8%89%B2%E7%90%83.htm";
 const QByteArray kNewsPath = "/page/rjtqyb/index.php";
 
 // A page far taller and wider than either panel. The page may also try to take the keyboard
@@ -38,21 +37,22 @@ const QByteArray kNewsPath = "/page/rjtqyb/index.php";
 QByteArray bigPage(const QByteArray &title, bool standardsMode = true, bool grabFocus = false)
 {
     return (standardsMode ? QByteArray("<!DOCTYPE html>") : QByteArray())
-           + "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>"
-           + (grabFocus ? QByteArray("<input id=\"box\" autofocus><a id=\"more\" href=\"#content\">更多</a>")
-                        : QByteArray())
-           + "<div id=\"content\" style=\"width:3000px;height:3000px\">双色球</div>"
-           + (grabFocus ? QByteArray("<script>window.focus(); "
-                                     "document.getElementById('box').focus();</script>")
-                        : QByteArray())
-           + "</body></html>";
+        + "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>"
+        + (grabFocus
+               ? QByteArray("<input id=\"box\" autofocus><a id=\"more\" href=\"#content\">更多</a>")
+               : QByteArray())
+        + "<div id=\"content\" style=\"width:3000px;height:3000px\">双色球</div>"
+        + (grabFocus ? QByteArray("<script>window.focus(); "
+                                  "document.getElementById('box').focus();</script>")
+                     : QByteArray())
+        + "</body></html>";
 }
 
 const QByteArray kHtml = "text/html; charset=utf-8";
 
-using test::LoopbackSite;
 using test::centreOf;
 using test::evaluate;
+using test::LoopbackSite;
 
 // What the panel's document looks like to a user: whether scroll bars take room in the viewport,
 // whether the content overflows it, and the settings that hide the bars.
@@ -89,7 +89,8 @@ ScrollState scrollState(QWebEngineView *view)
         title: document.title || ''
     };
 })()
-)js")).toMap();
+)js"))
+                              .toMap();
     ScrollState s;
     s.hasBody = m.value(QStringLiteral("hasBody")).toBool();
     s.verticalBar = m.value(QStringLiteral("verticalBar"), -1).toInt();
@@ -131,8 +132,8 @@ public:
     QStringList errors;
 
 protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
-                                  int, const QString &) override
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int,
+                                  const QString &) override
     {
         if (level == ErrorMessageLevel)
             errors.append(message);
@@ -150,7 +151,7 @@ struct TestWindow : test::PanelWindow {
         const QString href = url.toString(QUrl::FullyEncoded);
         evaluate(window->WebBrowser2, QStringLiteral("location.href = '%1'; true").arg(href));
         return test::waitUntil([&] { return lowerLoads->count() > before; }, timeoutMs)
-               && lowerLoads->last().first().toBool();
+            && lowerLoads->last().first().toBool();
     }
 };
 
@@ -239,7 +240,8 @@ void TestWebPanels::arrivingPagesLeaveTheFocusInText1()
              QVariant(QStringLiteral("box")));
     QCOMPARE(evaluate(window.WebBrowser2, QStringLiteral("document.activeElement.id")),
              QVariant(QStringLiteral("box")));
-    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(), QStringLiteral("no"), 5000);
+    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(),
+                        QStringLiteral("no"), 5000);
     QCoreApplication::processEvents();
 
     QVERIFY(window.isActiveWindow());
@@ -262,17 +264,17 @@ void TestWebPanels::tabWalksTheWholeOrderAndWraps()
     window.Text1->setFocus();
     QCOMPARE(test::focusStop(window), QStringLiteral("Text1"));
 
-    const QStringList cycle = {
-        "Text2",  "Text3",  "Command1", "Text4",  "WebBrowser1#box", "Text5",
-        "Text6",  "Text7",  "Text8",    "WebBrowser2#box", "Command2", "Text9",
-        "Text10", "Text11", "Text12",   "Text13", "Text14", "Text15", "Text1"};
+    const QStringList cycle = {"Text2",    "Text3",  "Command1", "Text4",  "WebBrowser1#box",
+                               "Text5",    "Text6",  "Text7",    "Text8",  "WebBrowser2#box",
+                               "Command2", "Text9",  "Text10",   "Text11", "Text12",
+                               "Text13",   "Text14", "Text15",   "Text1"};
     QCOMPARE(test::tabThrough(window, 2 * cycle.size()).join(u' '), (cycle + cycle).join(u' '));
 
     window.Command3->setEnabled(true);
-    const QStringList back = {
-        "Text15", "Text14", "Text13", "Text12", "Text11", "Text10", "Text9", "Command3",
-        "Command2", "WebBrowser2#box", "Text8", "Text7", "Text6", "Text5",
-        "WebBrowser1#box", "Text4", "Command1", "Text3", "Text2", "Text1"};
+    const QStringList back = {"Text15", "Text14",   "Text13",   "Text12",   "Text11",
+                              "Text10", "Text9",    "Command3", "Command2", "WebBrowser2#box",
+                              "Text8",  "Text7",    "Text6",    "Text5",    "WebBrowser1#box",
+                              "Text4",  "Command1", "Text3",    "Text2",    "Text1"};
     const QStringList walkedBack = test::tabThrough(window, back.size(), true);
     window.Command3->setEnabled(false);
     QCOMPARE(walkedBack.join(u' '), back.join(u' '));
@@ -289,9 +291,11 @@ QStringList panelMenuAt(QWebEngineView *panel, const QPoint &spot)
         return {QStringLiteral("(panel not started)")};
     QTest::mouseClick(page, Qt::RightButton, {}, spot);
     QMenu *menu = nullptr;
-    if (!test::waitUntil([&] { return (menu = qobject_cast<QMenu *>(
-                                            QApplication::activePopupWidget())) != nullptr; },
-                         10000))
+    if (!test::waitUntil(
+            [&] {
+                return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) != nullptr;
+            },
+            10000))
         return {QStringLiteral("(no menu)")};
     QStringList texts;
     for (const QAction *action : menu->actions()) {
@@ -359,10 +363,10 @@ void TestWebPanels::laterPagesLoseTheirScrollBarsToo_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("byLink");
-    QTest::newRow("link, standards mode") << QStringLiteral("/later.htm") << QStringLiteral("later")
-                                          << true;
-    QTest::newRow("load(), quirks mode") << QStringLiteral("/quirks.htm")
-                                         << QStringLiteral("quirks") << false;
+    QTest::newRow("link, standards mode")
+        << QStringLiteral("/later.htm") << QStringLiteral("later") << true;
+    QTest::newRow("load(), quirks mode")
+        << QStringLiteral("/quirks.htm") << QStringLiteral("quirks") << false;
 }
 
 // Pages the lower panel goes on to later, through a link in its page or a new load, lose their
@@ -476,8 +480,7 @@ void TestWebPanels::linkLabelColourFollowsTheMouse()
     QCOMPARE(form->WebBrowser2->url(), lower);
     QVERIFY(!QApplication::activeModalWidget());
     const QWidgetList tops = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
-             1);
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }), 1);
     QTest::mouseMove(window, bare);
 }
 

@@ -1,8 +1,8 @@
 // The window as it opens: title, size, controls at rest, timers set up and disabled, focus,
 // fonts, and the behaviour of locked and length-limited boxes.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -43,10 +43,7 @@ void TestWindowStartup::init()
     m_window->activateWindow();
 }
 
-void TestWindowStartup::cleanup()
-{
-    m_window.reset();
-}
+void TestWindowStartup::cleanup() { m_window.reset(); }
 
 void TestWindowStartup::titleSizeAndIcon()
 {
@@ -121,16 +118,17 @@ void TestWindowStartup::focusAndTabOrder()
         QWidget *control = w;
         while (control && control->parentWidget() != m_window.get())
             control = control->parentWidget();
-        if (control && (w->focusPolicy() & Qt::TabFocus) && (chain.isEmpty() || chain.last() != control))
+        if (control && (w->focusPolicy() & Qt::TabFocus)
+            && (chain.isEmpty() || chain.last() != control))
             chain << control;
         w = w->nextInFocusChain();
     } while (w != m_window->Text1);
     const QList<QWidget *> expected = {
-        m_window->Text1, m_window->Text2,  m_window->Text3,       m_window->Command1,
-        m_window->Text4, m_window->WebBrowser1, m_window->Text5,  m_window->Text6,
-        m_window->Text7, m_window->Text8,  m_window->WebBrowser2, m_window->Command2,
-        m_window->Command3, m_window->Text9, m_window->Text10,    m_window->Text11,
-        m_window->Text12, m_window->Text13, m_window->Text14,     m_window->Text15};
+        m_window->Text1,    m_window->Text2,       m_window->Text3,       m_window->Command1,
+        m_window->Text4,    m_window->WebBrowser1, m_window->Text5,       m_window->Text6,
+        m_window->Text7,    m_window->Text8,       m_window->WebBrowser2, m_window->Command2,
+        m_window->Command3, m_window->Text9,       m_window->Text10,      m_window->Text11,
+        m_window->Text12,   m_window->Text13,      m_window->Text14,      m_window->Text15};
     QCOMPARE(chain, expected);
 }
 

@@ -143,20 +143,20 @@ bool PanelWindow::waitForBothLoads(int timeoutMs)
 // Where the centre of the first element that matches the selector lies in the panel.
 QPoint centreOf(QWebEngineView *panel, const QString &selector)
 {
-    const QVariantList xy =
-        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
-                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
-                                       "r.top + r.height / 2]; })()")
-                            .arg(selector))
-            .toList();
+    const QVariantList xy = evaluate(panel,
+                                     QStringLiteral(
+                                         "(function () { var r = document.querySelector('%1')"
+                                         ".getBoundingClientRect(); return [r.left + r.width / 2, "
+                                         "r.top + r.height / 2]; })()")
+                                         .arg(selector))
+                                .toList();
     return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
 }
 
 QStringList ballTexts(const Form1 &window)
 {
-    return {window.Text1->text(), window.Text2->text(), window.Text3->text(),
-            window.Text5->text(), window.Text6->text(), window.Text7->text(),
-            window.Text8->text()};
+    return {window.Text1->text(), window.Text2->text(), window.Text3->text(), window.Text5->text(),
+            window.Text6->text(), window.Text7->text(), window.Text8->text()};
 }
 
 QString buttonStates(const Form1 &window)
@@ -196,16 +196,26 @@ QVariant evaluate(QWebEngineView *view, const QString &script)
 QString focusStop(const Form1 &window)
 {
     const std::pair<const char *, QWidget *> controls[] = {
-        {"Text1", window.Text1},         {"Text2", window.Text2},
-        {"Text3", window.Text3},         {"Text4", window.Text4},
-        {"Text5", window.Text5},         {"Text6", window.Text6},
-        {"Text7", window.Text7},         {"Text8", window.Text8},
-        {"Text9", window.Text9},         {"Text10", window.Text10},
-        {"Text11", window.Text11},       {"Text12", window.Text12},
-        {"Text13", window.Text13},       {"Text14", window.Text14},
-        {"Text15", window.Text15},       {"Command1", window.Command1},
-        {"Command2", window.Command2},   {"Command3", window.Command3},
-        {"WebBrowser1", window.WebBrowser1}, {"WebBrowser2", window.WebBrowser2},
+        {"Text1", window.Text1},
+        {"Text2", window.Text2},
+        {"Text3", window.Text3},
+        {"Text4", window.Text4},
+        {"Text5", window.Text5},
+        {"Text6", window.Text6},
+        {"Text7", window.Text7},
+        {"Text8", window.Text8},
+        {"Text9", window.Text9},
+        {"Text10", window.Text10},
+        {"Text11", window.Text11},
+        {"Text12", window.Text12},
+        {"Text13", window.Text13},
+        {"Text14", window.Text14},
+        {"Text15", window.Text15},
+        {"Command1", window.Command1},
+        {"Command2", window.Command2},
+        {"Command3", window.Command3},
+        {"WebBrowser1", window.WebBrowser1},
+        {"WebBrowser2", window.WebBrowser2},
     };
     QWidget *control = QApplication::focusWidget();
     while (control && control->parentWidget() != &window)
@@ -216,10 +226,11 @@ QString focusStop(const Form1 &window)
         QString stop = QString::fromLatin1(name);
         if (auto *panel = qobject_cast<QWebEngineView *>(widget)) {
             const QString element =
-                evaluate(panel, QStringLiteral(
-                                    "(function () { var e = document.activeElement; "
-                                    "if (!e || e === document.body || e === document.documentElement)"
-                                    " return ''; return e.id || e.tagName.toLowerCase(); })()"))
+                evaluate(panel,
+                         QStringLiteral(
+                             "(function () { var e = document.activeElement; "
+                             "if (!e || e === document.body || e === document.documentElement)"
+                             " return ''; return e.id || e.tagName.toLowerCase(); })()"))
                     .toString();
             if (!element.isEmpty())
                 stop += u'#' + element;

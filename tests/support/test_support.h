@@ -6,15 +6,15 @@
 #include "program_start.h"
 #include "random_source.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QString>
-#include <QTimer>
-#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QVariant>
 
 #include <deque>
@@ -36,15 +36,15 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 void pause(int ms);
 
 // QTRY_VERIFY_WITH_TIMEOUT and QTRY_COMPARE_WITH_TIMEOUT on waitUntil().
-#define QELVORA_TRY_VERIFY(expr, timeoutMs)                                                       \
-    do {                                                                                          \
-        qelvora::test::waitUntil([&] { return bool(expr); }, timeoutMs);                          \
-        QVERIFY(expr);                                                                            \
+#define QELVORA_TRY_VERIFY(expr, timeoutMs)                                                        \
+    do {                                                                                           \
+        qelvora::test::waitUntil([&] { return bool(expr); }, timeoutMs);                           \
+        QVERIFY(expr);                                                                             \
     } while (false)
-#define QELVORA_TRY_COMPARE(actual, expected, timeoutMs)                                          \
-    do {                                                                                          \
-        qelvora::test::waitUntil([&] { return (actual) == (expected); }, timeoutMs);              \
-        QCOMPARE(actual, expected);                                                               \
+#define QELVORA_TRY_COMPARE(actual, expected, timeoutMs)                                           \
+    do {                                                                                           \
+        qelvora::test::waitUntil([&] { return (actual) == (expected); }, timeoutMs);               \
+        QCOMPARE(actual, expected);                                                                \
     } while (false)
 
 // A site on loopback whose port refuses connections: the web panels get no page and no test
@@ -167,12 +167,12 @@ QStringList tabThrough(const Form1 &window, int presses, bool backwards = false)
 
 // The main() of a window test: the program's own start (application object, fonts, texts,
 // renderer), then the test object, as QTEST_MAIN would run it.
-#define QELVORA_TEST_MAIN(TestObject)                                                            \
-    int main(int argc, char *argv[])                                                             \
-    {                                                                                            \
-        const auto app = qelvora::startProgram(argc, argv);                                      \
-        app->setAttribute(Qt::AA_Use96Dpi, true);                                                \
-        TestObject test;                                                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                                                               \
-        return QTest::qExec(&test, argc, argv);                                                  \
+#define QELVORA_TEST_MAIN(TestObject)                                                              \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        const auto app = qelvora::startProgram(argc, argv);                                        \
+        app->setAttribute(Qt::AA_Use96Dpi, true);                                                  \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }
