@@ -10,11 +10,15 @@
 
 using namespace qelvora;
 
-class TestStopSequencer : public QObject {
+class TestStopSequencer : public test::WindowTest {
     Q_OBJECT
+public:
+    TestStopSequencer()
+        : WindowTest({})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void firstStageStoresAndHandsOver();
     void secondStageRejectsEqualText();
     void sixthStageComparesWithAllEarlierPicks();
@@ -26,13 +30,7 @@ private slots:
 
 private:
     int activeStages() const;
-    std::unique_ptr<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
 };
-
-void TestStopSequencer::init() { m_window = test::makeScriptedWindow(m_random); }
-
-void TestStopSequencer::cleanup() { m_window.reset(); }
 
 int TestStopSequencer::activeStages() const
 {
