@@ -79,20 +79,22 @@ const QColor kBlue(0, 0, 255);
 
 } // namespace
 
-class TestColourSchemes : public QObject {
+// Every case gets a window with the shipped random source, shown.
+class TestColourSchemes : public test::WindowTest {
     Q_OBJECT
+public:
+    TestColourSchemes()
+        : WindowTest({.scripted = false, .show = true})
+    {
+    }
+
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
     void textsStayReadable_data();
     void textsStayReadable();
     void backgroundsArePaintedInTheWindowsColours();
     void messagesStayReadable();
     void panelPagesStayReadable();
-
-private:
-    std::unique_ptr<Form1> m_window;
 };
 
 void TestColourSchemes::initTestCase()
@@ -107,15 +109,6 @@ void TestColourSchemes::initTestCase()
     }
     QCOMPARE(QApplication::palette().color(QPalette::Base), QColor(0x3d, 0x3d, 0x3d));
 }
-
-void TestColourSchemes::init()
-{
-    m_window = std::make_unique<Form1>(nullptr, test::kNowhere);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-void TestColourSchemes::cleanup() { m_window.reset(); }
 
 void TestColourSchemes::textsStayReadable_data()
 {
@@ -150,17 +143,8 @@ void TestColourSchemes::textsStayReadable()
         window.Label5_MouseMove();
         control = QStringLiteral("Label5");
     }
-    const std::pair<const char *, QWidget *> controls[] = {
-        {"Label2", window.Label2}, {"Label3", window.Label3},   {"Label4", window.Label4},
-        {"Label5", window.Label5}, {"Label6", window.Label6},   {"Label7", window.Label7},
-        {"Label9", window.Label9}, {"Label10", window.Label10}, {"Text1", window.Text1},
-        {"Text4", window.Text4},   {"Text9", window.Text9},     {"Command1", window.Command1}};
-    QWidget *widget = nullptr;
-    for (const auto &[name, w] : controls) {
-        if (control == QLatin1String(name))
-            widget = w;
-    }
-    QVERIFY(widget);
+    QWidget *widget = test::control(window, control);
+    QVERIFY2(widget, qPrintable(control));
     // A scrolling box paints its text on its viewport.
     if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
         widget = area->viewport();
@@ -168,9 +152,9 @@ void TestColourSchemes::textsStayReadable()
     const QColor background = widget->palette().color(widget->backgroundRole());
     if (colour.isValid())
         QCOMPARE(foreground, colour);
-    QVERIFY2(
-        contrast(foreground, background) >= least,
-        qPrintable(describe(foreground, background) + QStringLiteral(", needs %1").arg(least)));
+    QVERIFY2(contrast(foreground, background) >= least,
+             qPrintable(control + u' ' + describe(foreground, background)
+                        + QStringLiteral(", needs %1").arg(least)));
 }
 
 // The counter and the log draw their backgrounds in the colours measured above.
@@ -220,7 +204,7 @@ void TestColourSchemes::messagesStayReadable()
 void TestColourSchemes::panelPagesStayReadable()
 {
     // A window of its own, so that the spies are in place before its pages load.
-    m_window.reset();
+    dropWindow();
     Form1 window(nullptr, test::kNowhere);
     QSignalSpy top(window.WebBrowser1, &QWebEngineView::loadFinished);
     QSignalSpy bottom(window.WebBrowser2, &QWebEngineView::loadFinished);
