@@ -428,33 +428,26 @@ void TestWebPanels::linkLabelColourFollowsTheMouse()
 
     // Straight from the label onto other controls: the label stays blue, and the window's own
     // mouse-move handler never sees these moves, which do arrive at the control.
-    struct Over {
-        const char *name;
-        QWidget *control;
-        QPoint at;
-    };
-    const Over others[] = {
-        {"Text4", form->Text4, centre(form->Text4)},
-        {"Label10", form->Label10, centre(form->Label10)},
-        {"Label7", form->Label7, centre(form->Label7)},
-        {"Label1", form->Label1, QPoint(60, 226)},
-        {"Text1", form->Text1, centre(form->Text1)},
-        {"Command3 (disabled)", form->Command3, centre(form->Command3)},
-        {"WebBrowser2", form->WebBrowser2, centre(form->WebBrowser2)},
-        {"WebBrowser1", form->WebBrowser1, centre(form->WebBrowser1)},
+    // Each control by its name, the mouse over its centre unless a spot is given.
+    const std::pair<const char *, QPoint> others[] = {
+        {"Text4", {}}, {"Label10", {}},  {"Label7", {}},      {"Label1", QPoint(60, 226)},
+        {"Text1", {}}, {"Command3", {}}, {"WebBrowser2", {}}, {"WebBrowser1", {}},
     };
     QVERIFY(!form->Command3->isEnabled());
-    for (const Over &over : others) {
-        QWidget *hit = form->childAt(over.at);
-        QVERIFY2(hit && (hit == over.control || over.control->isAncestorOf(hit)), over.name);
+    for (const auto &[name, spot] : others) {
+        QWidget *control = test::control(*form, QString::fromLatin1(name));
+        QVERIFY2(control, name);
+        const QPoint at = spot.isNull() ? centre(control) : spot;
+        QWidget *hit = form->childAt(at);
+        QVERIFY2(hit && (hit == control || control->isAncestorOf(hit)), name);
         moves.clear();
-        QTest::mouseMove(window, over.at);
-        QVERIFY2(colour() == blue, over.name);
-        QVERIFY2(moves.to(form) == 0, over.name);
-        int delivered = moves.to(over.control);
-        for (QWidget *w : over.control->findChildren<QWidget *>())
+        QTest::mouseMove(window, at);
+        QVERIFY2(colour() == blue, name);
+        QVERIFY2(moves.to(form) == 0, name);
+        int delivered = moves.to(control);
+        for (QWidget *w : control->findChildren<QWidget *>())
             delivered += moves.to(w);
-        QVERIFY2(delivered > 0, over.name);
+        QVERIFY2(delivered > 0, name);
     }
 
     // Over the bare surface, separator lines included, it turns red again, through one call of
@@ -530,8 +523,7 @@ void TestWebPanels::drawRunsWhateverThePanelsDo()
     QELVORA_TRY_VERIFY(window.Command1->isEnabled(), 10000);
 
     QCOMPARE(test::ballTexts(window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
-    QCOMPARE(window.Text4->text(),
-             QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(window.Text4->text(), test::logEntry(1, {7, 12, 3, 30, 1, 25}, 9));
     QCOMPARE(window.Label4->text(), QStringLiteral("1"));
     QCOMPARE(tw->random->shortfall, 0);
     QVERIFY(!window.drawRunning());
