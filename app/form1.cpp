@@ -76,7 +76,8 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
 
     installAccessibleInterfaces();
     createControls();
-    nameControls();
+    setObjectNames();
+    nameControls(this);
     stackTextBoxesOverLabels();
     keepMouseMovesWithControls();
     createTimers();
@@ -189,8 +190,8 @@ void Form1::createControls()
 }
 
 // Every control's object name is its name in the window, so that tests and tools find it by that
-// name. Screen readers get a name for each control too; nothing visible changes.
-void Form1::nameControls()
+// name.
+void Form1::setObjectNames()
 {
 #define QELVORA_NAME(control) control->setObjectName(QStringLiteral(#control))
     QELVORA_NAME(Text1);
@@ -224,28 +225,6 @@ void Form1::nameControls()
     QELVORA_NAME(WebBrowser1);
     QELVORA_NAME(WebBrowser2);
 #undef QELVORA_NAME
-
-    // Names for screen readers and accessibility-driven tools; nothing visible changes. The
-    // counter reads as "第 n 次" and says what it counts in its description; the labels that only
-    // decorate (Label1, the brackets around the count, the plus signs) are not shown to assistive
-    // technology at all (accessibility.cpp).
-    const auto balls = ballBoxes();
-    const auto references = referenceBoxes();
-    for (int i = 0; i < 6; ++i) {
-        balls[i]->setAccessibleName(QStringLiteral("红球 %1").arg(i + 1));
-        references[i]->setAccessibleName(QStringLiteral("上期红球 %1").arg(i + 1));
-    }
-    Text8->setAccessibleName(QStringLiteral("蓝球"));
-    Text15->setAccessibleName(QStringLiteral("上期蓝球"));
-    Text4->setAccessibleName(QStringLiteral("开奖记录"));
-    for (QPushButton *b : {Command1, Command2, Command3})
-        b->setAccessibleName(b->text());
-    for (QLabel *l : {Label6, Label9, Label10})
-        l->setAccessibleName(l->text());
-    Label4->setAccessibleDescription(QStringLiteral("摇奖次数"));
-    Label5->setAccessibleName(QStringLiteral("Qelvora工具下载链接"));
-    WebBrowser1->setAccessibleName(QStringLiteral("顶部网页"));
-    WebBrowser2->setAccessibleName(QStringLiteral("底部网页"));
 }
 
 // Text boxes are drawn over the labels they overlap (Label1 over the reference boxes, Label6 over

@@ -136,7 +136,7 @@ protected:
 private:
     void keepClientSize();
     void createControls();
-    void nameControls();
+    void setObjectNames();
     void stackTextBoxesOverLabels();
     void keepMouseMovesWithControls();
     void createTimers();

@@ -81,8 +81,11 @@ void Form1::startPendingNavigations()
         // Showing a panel, or asking it for its page or settings, starts the engine; all of
         // that waits until now. A page the panel already has of the panels' own class is kept.
         if (!qobject_cast<PanelPage *>(navigation.view->page()))
-            navigation.view->setPage(new PanelPage(navigation.view));
+            navigation.view->setPage(new PanelPage(panelWatch->profile(), navigation.view));
         letArrowsWalkPanelLinks(navigation.view->page());
+        // Both panels' pages are of the watch's profile, which it renews with their pages when
+        // it ends them (the pages' scripts and settings go over to the new ones).
+        panelWatch->addPanel(navigation.view);
         // A page that arrives must not take the keyboard focus from the control that has it.
         navigation.view->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled,
                                                   false);

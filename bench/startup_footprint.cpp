@@ -1,7 +1,11 @@
 // qelvora_bench_startup: how long the window takes to open, with its two web panels and without
 // them, and what the running program costs in memory and CPU.
 //
-//   qelvora_bench_startup [--reps N] [--site serve|refuse]
+//   qelvora_bench_startup [--reps N] [--site serve|refuse[,...]] [--attack NAME [--seconds S]]
+//
+// --reps 0 leaves the start-up timing out. Several sites, comma-separated, give one footprint run
+// each, and a summary of their trees' Pss against the target. --attack runs one memory attack
+// (tests/support/memory_attacks.h) in the lower panel instead and reports its peaks.
 //
 // The driver re-executes itself for every measurement, so each runs in a fresh process:
 //   --child with-panels | without-panels: starts the program's way, opens the window (without
@@ -11,9 +15,14 @@
 //   --child footprint NAME: opens the window with its panels on the named site; 3 s after both
 //       panels have finished loading it prints the resident memory of its process tree, then the
 //       CPU the tree used over 10 s idle and over one manual draw with the shipped intervals.
+//   --child attack NAME SECONDS: opens the window on the serve site, then loads the named memory
+//       attack into the lower panel and samples the Pss of the whole tree and of the program's
+//       own process every 100 ms for SECONDS; prints their peaks, and what is left at the end.
+#include "panel_watch.h"
 #include "program_start.h"
 #include "text_boxes.h"
 #include "bench/bench_support.h"
+#include "support/memory_attacks.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,6 +32,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -40,6 +50,7 @@ constexpr double kDrawCpuTarget = 3.0; // % of one core
 constexpr int kSettleAfterLoadMs = 3000;
 constexpr int kIdleMs = 10000;
 constexpr int kDrawTimeoutMs = 60000;
+constexpr double kTreePssTarget = 100; // MiB, the whole tree at rest
 
 // The start-up phases a child reports, in order, on its "@phases <ns>..." line: main() entered,
 // the application set up, Form1 built, show() returned, the first paint event reached the
@@ -254,6 +265,7 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
     say(QStringLiteral("  process tree  VmRSS %1 MiB (sum; shared pages counted in every process), "
                        "Pss %2 MiB (sum)")
             .arg(number(treeRss, 1), number(treePss, 1)));
+    say(QStringLiteral("@tree-pss %1 %2").arg(siteName, number(treePss, 1)));
 
     say();
     measureCpu(QStringLiteral("%1 s idle").arg(kIdleMs / 1000), kIdleCpuTarget, [] {
@@ -267,6 +279,71 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
         return 1;
     }
     say(QStringLiteral("  log: ") + window.Text4->text().trimmed());
+    return 0;
+}
+
+
+// The Pss of the whole tree and of this process, in MiB.
+std::pair<double, double> treeAndOwnPss()
+{
+    double tree = 0;
+    double own = 0;
+    for (pid_t pid : processTree()) {
+        const double pss = std::max(mibOf(pid, "smaps_rollup", "Pss"), 0.0);
+        tree += pss;
+        if (pid == getpid())
+            own = pss;
+    }
+    return {tree, own};
+}
+
+int runAttackChild(const QByteArray &attack, int seconds, int argc, char *argv[])
+{
+    prepareWebEngineEnvironment();
+    const auto app = startProgram(argc, argv);
+    test::LoopbackSite site;
+    const QUrl siteUrl = panelSite(QStringLiteral("serve"), site);
+    const QUrl attackUrl = test::putMemoryAttack(site, attack);
+    if (siteUrl.isEmpty() || attackUrl.isEmpty())
+        return 2;
+    Form1 window(nullptr, siteUrl);
+    window.show();
+    waitForPanels(window, 30000);
+    test::pause(kSettleAfterLoadMs);
+    const auto [treeBefore, ownBefore] = treeAndOwnPss();
+    say(QStringLiteral("Attack %1 in the lower panel (%2), sampled every 100 ms for %3 s")
+            .arg(QString::fromLatin1(attack), attackUrl.toString())
+            .arg(seconds));
+    window.WebBrowser2->load(attackUrl);
+    double treePeak = treeBefore;
+    double ownPeak = ownBefore;
+    qint64 blankAtMs = -1;
+    const qint64 from = monotonicNs();
+    while (monotonicNs() - from < qint64(seconds) * 1000000000) {
+        test::pause(100);
+        const auto [tree, own] = treeAndOwnPss();
+        treePeak = std::max(treePeak, tree);
+        ownPeak = std::max(ownPeak, own);
+        if (blankAtMs < 0 && window.WebBrowser2->url() == QUrl(QStringLiteral("about:blank")))
+            blankAtMs = qint64(toMs(monotonicNs() - from));
+    }
+    const auto [treeAfter, ownAfter] = treeAndOwnPss();
+    say(QStringLiteral("  Pss MiB          before     peak      end"));
+    say(QStringLiteral("  process tree  %1 %2 %3")
+            .arg(number(treeBefore, 0).rightJustified(9), number(treePeak, 0).rightJustified(8),
+                 number(treeAfter, 0).rightJustified(8)));
+    say(QStringLiteral("  program       %1 %2 %3")
+            .arg(number(ownBefore, 0).rightJustified(9), number(ownPeak, 0).rightJustified(8),
+                 number(ownAfter, 0).rightJustified(8)));
+    say(blankAtMs < 0 ? QStringLiteral("  the lower panel was not ended")
+                      : QStringLiteral("  the lower panel went blank %1 ms after the load began")
+                            .arg(blankAtMs));
+    say(QStringLiteral("  the watch ended the pages %1 time(s); the lower panel ends on %2")
+            .arg(window.panelWatch->endings())
+            .arg(window.WebBrowser2->url().toString()));
+    say(QStringLiteral("@attack %1 tree-peak %2 program-peak %3 tree-end %4 program-end %5")
+            .arg(QString::fromLatin1(attack), number(treePeak, 0), number(ownPeak, 0),
+                 number(treeAfter, 0), number(ownAfter, 0)));
     return 0;
 }
 
@@ -297,7 +374,34 @@ bool runChild(const QStringList &arguments, const std::function<void(const QByte
     return false;
 }
 
-int runDriver(int reps, const QString &siteName)
+// One footprint child per site, one after the other; each writes its own report, which is passed
+// on as it comes. Then the trees' Pss side by side against the target.
+int runFootprints(const QStringList &siteNames)
+{
+    QStringList summary;
+    for (const QString &siteName : siteNames) {
+        auto passOn = [&summary](const QByteArray &line) {
+            if (line.startsWith("@tree-pss "))
+                summary << QString::fromUtf8(line.mid(10));
+            else
+                say(QString::fromUtf8(line));
+        };
+        if (!runChild({QStringLiteral("--child"), QStringLiteral("footprint"), siteName}, passOn))
+            return 1;
+        QThread::msleep(1000);
+        say();
+    }
+    say(QStringLiteral("Process tree Pss at rest, target <= %1 MiB:").arg(kTreePssTarget));
+    for (const QString &line : std::as_const(summary)) {
+        const QStringList fields = line.split(u' ');
+        say(QStringLiteral("  %1 %2 MiB  %3")
+                .arg(fields.value(0).leftJustified(8), fields.value(1).rightJustified(7),
+                     verdict(fields.value(1).toDouble() <= kTreePssTarget)));
+    }
+    return 0;
+}
+
+int runDriver(int reps, const QStringList &siteNames)
 {
     say(QStringLiteral("qelvora_bench_startup: %1 fresh start(s) with and without the web panels, "
                        "alternating, then one footprint run; Qt %2, QT_QPA_PLATFORM=%3, DISPLAY=%4, "
@@ -328,6 +432,8 @@ int runDriver(int reps, const QString &siteName)
         }
     }
 
+    if (reps == 0)
+        return runFootprints(siteNames);
     say();
     say(QStringLiteral("Start-up, ms after the spawn of the child process (monotonic clock), median "
                        "[min, max] of %1:")
@@ -350,10 +456,7 @@ int runDriver(int reps, const QString &siteName)
             .arg(verdict(with / without <= kStartupRatioTarget)));
     say();
 
-    // The footprint child writes its own report; it is passed on as it comes.
-    auto passOn = [](const QByteArray &line) { say(QString::fromUtf8(line)); };
-    return runChild({QStringLiteral("--child"), QStringLiteral("footprint"), siteName}, passOn) ? 0
-                                                                                                 : 1;
+    return runFootprints(siteNames);
 }
 
 } // namespace
@@ -368,24 +471,44 @@ int main(int argc, char *argv[])
         return runStartupChild(withPanels, mainEntered, argc, argv);
     if (arguments.size() == 3 && arguments[0] == "--child" && arguments[1] == "footprint")
         return runFootprintChild(QString::fromLocal8Bit(arguments[2]), argc, argv);
+    if (arguments.size() == 4 && arguments[0] == "--child" && arguments[1] == "attack")
+        return runAttackChild(arguments[2], arguments[3].toInt(), argc, argv);
 
     int reps = 5;
-    QString site = QStringLiteral("serve");
+    int seconds = 20;
+    QStringList sites{QStringLiteral("serve")};
+    QByteArray attack;
     bool ok = arguments.size() % 2 == 0;
     for (qsizetype i = 0; ok && i < arguments.size(); i += 2) {
         const QByteArray value = arguments[i + 1];
-        if (arguments[i] == "--reps")
-            ok = (reps = value.toInt()) >= 1;
-        else if (arguments[i] == "--site")
-            ok = kPanelSites.contains(site = QString::fromLocal8Bit(value));
-        else
+        if (arguments[i] == "--reps") {
+            ok = (reps = value.toInt()) >= 0 && !value.isEmpty();
+        } else if (arguments[i] == "--site") {
+            sites = QString::fromLocal8Bit(value).split(u',');
+            ok = std::all_of(sites.cbegin(), sites.cend(),
+                             [](const QString &name) { return kPanelSites.contains(name); });
+        } else if (arguments[i] == "--attack") {
+            ok = test::memoryAttacks().contains(attack = value);
+        } else if (arguments[i] == "--seconds") {
+            ok = (seconds = value.toInt()) >= 1;
+        } else {
             ok = false;
+        }
     }
     if (!ok) {
-        std::fprintf(stderr, "usage: %s [--reps N] [--site %s]\n", argv[0],
-                     qPrintable(kPanelSites.join(u'|')));
+        std::fprintf(stderr, "usage: %s [--reps N] [--site %s[,...]] [--attack %s [--seconds S]]\n",
+                     argv[0], qPrintable(kPanelSites.join(u'|')),
+                     test::memoryAttacks().join('|').constData());
         return 2;
     }
     QCoreApplication app(argc, argv);
-    return runDriver(reps, site);
+    if (!attack.isEmpty()) {
+        auto passOn = [](const QByteArray &line) { say(QString::fromUtf8(line)); };
+        return runChild({QStringLiteral("--child"), QStringLiteral("attack"),
+                         QString::fromLatin1(attack), QString::number(seconds)},
+                        passOn)
+                   ? 0
+                   : 1;
+    }
+    return runDriver(reps, sites);
 }

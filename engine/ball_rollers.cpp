@@ -2,6 +2,7 @@
 // first tick after its pick arrives it shows the pick in two-digit form and stops. The blue
 // roller, which settles last, also finishes the draw.
 #include "form1.h"
+#include "accessibility.h"
 #include "text_boxes.h"
 #include "number_rules.h"
 
@@ -25,12 +26,14 @@ void Form1::runRoller(int position, BlueFinish finish)
         // The wrap value is compared as text: "33" wraps, "033" or " 33" would count on.
         const QString wrap = numberToText(position == 7 ? kBlueBallCount : kRedBallCount);
         const QString shown = box->text();
+        boxRolls(box);
         box->setText(shown == wrap ? QStringLiteral("1") : numberToText(lenientParse(shown) + 1));
         return;
     }
 
     box->setText(pick);
     box->setText(twoDigitForm(box->text()));
+    boxSettled(box);
     setTimerEnabled(rollerTimer(position, finish), false);
     if (finish == BlueFinish::None)
         return;
@@ -43,6 +46,9 @@ void Form1::runRoller(int position, BlueFinish finish)
         Command2->setEnabled(true);
     }
     Text4->setSelStart(int(Text4->text().size()));
+    // Last, after a button has taken back the focus: a screen reader that speaks the focus
+    // change first then speaks the result, rather than cutting it short.
+    announceDraw(this);
 }
 
 } // namespace qelvora

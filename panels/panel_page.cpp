@@ -3,6 +3,7 @@
 
 #include "request_filter.h"
 
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 namespace qelvora {
@@ -14,7 +15,12 @@ const QUrl kBlank(QStringLiteral("about:blank"));
 } // namespace
 
 PanelPage::PanelPage(QObject *parent)
-    : QWebEnginePage(parent)
+    : PanelPage(QWebEngineProfile::defaultProfile(), parent)
+{
+}
+
+PanelPage::PanelPage(QWebEngineProfile *profile, QObject *parent)
+    : QWebEnginePage(profile, parent)
 {
     setUrlRequestInterceptor(new PanelRequestFilter(this));
     // A panel opens no other window (createWindow() makes none); a script that calls

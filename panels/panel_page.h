@@ -13,6 +13,8 @@ class PanelPage : public QWebEnginePage {
     Q_OBJECT
 public:
     explicit PanelPage(QObject *parent = nullptr);
+    // A page in the given profile (the panels' own, which the process watch renews).
+    PanelPage(QWebEngineProfile *profile, QObject *parent);
 
     // Whether a page may go to or load from the address: the web (http, https, ws, wss) and the
     // engine's own page-made documents (about:, data:, blob:). Everything else (mailto:, tel:,

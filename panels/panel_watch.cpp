@@ -1,7 +1,13 @@
 // The watch over the web engine's processes.
 #include "panel_watch.h"
 
+#include "panel_page.h"
+
 #include <QByteArray>
+#include <QWebEngineProfile>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
 
 #if defined(Q_OS_LINUX)
 #include <dirent.h>
@@ -15,6 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace qelvora {
 
@@ -22,8 +31,8 @@ namespace qelvora {
 
 namespace {
 
-// The files under /proc are read with plain system calls: the watch reads some hundred of them
-// four times a second.
+// The files under /proc are read with plain system calls: the watch reads a few of them ten times
+// a second, and some hundred once a second.
 QByteArray procPath(pid_t pid, const char *name, pid_t tid = 0)
 {
     char path[64];
@@ -100,6 +109,19 @@ bool isPageProcess(pid_t pid, const QByteArray &status)
     return arguments.contains("--type=zygote") && statusValue(status, "Threads") > 1;
 }
 
+bool isZygote(pid_t pid, const QByteArray &status)
+{
+    return readProc(pid, "cmdline").replace('\0', ' ').split(' ').contains("--type=zygote")
+           && statusValue(status, "Threads") == 1;
+}
+
+// Resident memory that is not a mapped file, in KiB: heaps, the pages' data, shared buffers.
+qint64 heldKiB(pid_t pid)
+{
+    const QByteArray status = '\n' + readProc(pid, "status");
+    return statusValue(status, "RssAnon") + statusValue(status, "RssShmem");
+}
+
 void lowerPriority(pid_t pid)
 {
     const QList<pid_t> threads = threadsOf(pid);
@@ -119,54 +141,155 @@ PanelWatch::PanelWatch(QObject *parent)
     : QObject(parent)
 {
     m_timer.setInterval(kIntervalMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &PanelWatch::check);
 }
 
 void PanelWatch::start()
 {
+#if defined(Q_OS_LINUX)
+    if (m_ownAtStartKiB < 0)
+        m_ownAtStartKiB = heldKiB(getpid());
+#endif
     m_timer.start();
 }
 
-// New processes and threads keep appearing (a page of another site, the engine's helpers), and
-// a thread may raise its own priority: once a second the watch walks all of them again, and
-// notes the page processes among them. A process forked by a thread already lowered starts
-// lowered. What the page processes hold it reads every round; before it ends them it walks
-// again, so that it never ends a process that has taken a noted process's number.
+QWebEngineProfile *PanelWatch::profile()
+{
+    if (!m_profile)
+        m_profile = new QWebEngineProfile(this);
+    return m_profile;
+}
+
+void PanelWatch::addPanel(QWebEngineView *view)
+{
+    if (!m_panels.contains(view))
+        m_panels.append(view);
+}
+
+// New processes keep appearing (a page of another site, a worker's, the engine's helpers), and a
+// thread may raise its own priority: once a second the watch walks all of them again, lowers
+// them and notes the zygotes, which fork the page processes. In between it asks only the zygotes
+// for new children, so that a page process is counted from its first tenth of a second. A
+// process forked by a thread already lowered starts lowered. Before the watch ends the page
+// processes it walks again, so that it never ends a process that has taken a noted one's number.
 void PanelWatch::check()
 {
 #if defined(Q_OS_LINUX)
-    if (m_round++ % kRoundsPerWalk == 0)
-        m_pageProcesses = lowerAndFindPageProcesses();
-    qint64 heldKiB = 0;
-    for (qint64 pid : std::as_const(m_pageProcesses)) {
-        const QByteArray status = '\n' + readProc(static_cast<pid_t>(pid), "status");
-        heldKiB += statusValue(status, "RssAnon") + statusValue(status, "RssShmem");
+    if (m_round++ % kRoundsPerWalk == 0) {
+        m_engineProcesses = lowerAndFindEngineProcesses();
+    } else {
+        for (qint64 zygote : std::as_const(m_zygotes)) {
+            const QList<pid_t> children = childrenOf(static_cast<pid_t>(zygote));
+            for (pid_t child : children) {
+                if (!m_engineProcesses.contains(child))
+                    m_engineProcesses << child;
+            }
+        }
     }
-    if (heldKiB * 1024 <= m_memoryLimit)
+    qint64 engineKiB = 0;
+    for (qint64 pid : std::as_const(m_engineProcesses))
+        engineKiB += heldKiB(static_cast<pid_t>(pid));
+    const qint64 ownKiB = heldKiB(getpid());
+    // What the engine has not freed once the old profile is gone is not the new pages' doing:
+    // it becomes part of what the program holds at the start.
+    if (m_releaseRounds > 0 && --m_releaseRounds == 0
+        && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit)
+        m_ownAtStartKiB = ownKiB;
+    const bool ownTooMuch =
+        m_releaseRounds == 0 && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit;
+    if (engineKiB * 1024 <= m_memoryLimit && !ownTooMuch)
         return;
-    const QList<qint64> pages = lowerAndFindPageProcesses();
-    for (qint64 pid : pages)
-        kill(static_cast<pid_t>(pid), SIGKILL);
-    m_pageProcesses.clear();
+    endPages();
 #endif
 }
 
-// Lowers the priority of every thread of every process below this one, and returns the page
-// processes among them.
-QList<qint64> PanelWatch::lowerAndFindPageProcesses()
+// Ends every page process (both panels go blank), and replaces the panels' pages and their
+// profile: what the pages stored lives in the profile (Blob, Cache API, IndexedDB, localStorage)
+// and what they pushed into their history in the page, both in this process, and neither goes
+// with the page processes.
+void PanelWatch::endPages()
 {
-    QList<qint64> pages;
+#if defined(Q_OS_LINUX)
+    const QList<qint64> processes = lowerAndFindEngineProcesses();
+    for (qint64 pid : processes) {
+        if (isPageProcess(static_cast<pid_t>(pid), '\n' + readProc(static_cast<pid_t>(pid), "status")))
+            kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    m_engineProcesses.clear();
+#endif
+    ++m_endings;
+    m_releaseRounds = kReleaseRounds;
+    renewPanels();
+    emit pagesEnded();
+}
+
+// A fresh profile that answers the web as the old one did, and for every panel a fresh page in
+// it with the old page's settings, showing about:blank. The old pages are deleted, then the old
+// profile with what it stored; the engine frees that on its own threads, after which the freed
+// heap is handed back to the system, so that what the program holds comes down again.
+void PanelWatch::renewPanels()
+{
+    QWebEngineProfile *old = m_profile;
+    m_profile = nullptr;
+    QWebEngineProfile *fresh = profile();
+    if (old) {
+        fresh->setHttpAcceptLanguage(old->httpAcceptLanguage());
+        fresh->setHttpUserAgent(old->httpUserAgent());
+        fresh->scripts()->insert(old->scripts()->toList());
+    }
+    // The settings a page can have on every Qt 6 this program builds with; later ones keep
+    // their defaults.
+    auto copySettings = [](const QWebEngineSettings *from, QWebEngineSettings *to) {
+        for (int attribute = QWebEngineSettings::AutoLoadImages;
+             attribute <= QWebEngineSettings::NavigateOnDropEnabled; ++attribute) {
+            const auto which = static_cast<QWebEngineSettings::WebAttribute>(attribute);
+            to->setAttribute(which, from->testAttribute(which));
+        }
+        to->setUnknownUrlSchemePolicy(from->unknownUrlSchemePolicy());
+    };
+    if (old)
+        copySettings(old->settings(), fresh->settings());
+    for (const QPointer<QWebEngineView> &view : std::as_const(m_panels)) {
+        if (!view)
+            continue;
+        QWebEnginePage *oldPage = view->page();
+        auto *page = new PanelPage(fresh, view);
+        copySettings(oldPage->settings(), page->settings());
+        page->scripts().insert(oldPage->scripts().toList());
+        view->setPage(page);
+        page->load(QUrl(QStringLiteral("about:blank")));
+        delete oldPage;
+    }
+    if (old) {
+        connect(old, &QObject::destroyed, this, [] {
+#if defined(__GLIBC__)
+            // The engine frees the profile's storage on its own threads shortly after.
+            QTimer::singleShot(1000, [] { malloc_trim(0); });
+#endif
+        });
+        old->deleteLater();
+    }
+}
+
+// Lowers the priority of every thread of every process below this one, notes the zygotes among
+// them, and returns them all.
+QList<qint64> PanelWatch::lowerAndFindEngineProcesses()
+{
+    QList<qint64> found;
+    m_zygotes.clear();
 #if defined(Q_OS_LINUX)
     QList<pid_t> queue = childrenOf(getpid());
     while (!queue.isEmpty()) {
         const pid_t pid = queue.takeFirst();
         lowerPriority(pid);
-        if (isPageProcess(pid, '\n' + readProc(pid, "status")))
-            pages << pid;
+        found << pid;
+        if (isZygote(pid, '\n' + readProc(pid, "status")))
+            m_zygotes << pid;
         queue += childrenOf(pid);
     }
 #endif
-    return pages;
+    return found;
 }
 
 } // namespace qelvora

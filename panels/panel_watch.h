@@ -1,42 +1,83 @@
-// The watch over the web engine's processes: their priority and what the page processes hold.
+// The watch over the web engine's processes: their priority, what they hold, and what the
+// program itself holds for the pages.
 #pragma once
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+
+class QWebEngineProfile;
+class QWebEngineView;
 
 namespace qelvora {
 
 // Watches the web engine's processes, which are this process's descendants (the engine runs
-// its pages in processes of its own; pages of one site may share one). Once a second it gives
-// every thread of every one of them the lowest scheduling priority, so that a page that burns
-// the processor leaves the window's timers their time; and when the page processes together
-// hold more memory than the limit (it looks four times a second), it ends them all: both panels
-// go blank.
+// its pages in processes of its own; both panels' pages, of one site, share one), and the
+// program's own process, in which the engine keeps what a page stores (Blob, Cache API,
+// IndexedDB, localStorage, session history, frames) and draws.
+//
+// Once a second it gives every thread of every engine process the lowest scheduling priority,
+// so that a page that burns the processor leaves the window's timers their time. Ten times a
+// second it adds up what the engine's processes hold and what the program has grown by since
+// the watch started; when either passes its limit, it ends the page processes and gives every
+// panel a fresh blank page in a fresh profile, so that the storage and history the pages made
+// are released with the old profile: the panels go blank.
 class PanelWatch : public QObject {
     Q_OBJECT
 public:
+    // What the engine's processes may hold together.
     static constexpr qint64 kMemoryLimit = qint64(512) << 20;
-    static constexpr int kIntervalMs = 250;
-    static constexpr int kRoundsPerWalk = 4;
+    // What the program's own process may grow by while the pages run.
+    static constexpr qint64 kOwnGrowthLimit = qint64(192) << 20;
+    static constexpr int kIntervalMs = 100;
+    static constexpr int kRoundsPerWalk = 10;
+    // After it has ended the pages, the watch gives the engine this many rounds to free what
+    // the old profile held before it looks at the program's own growth again.
+    static constexpr int kReleaseRounds = 30;
     // The nice value of the engine's threads: the lowest priority there is.
     static constexpr int kNice = 19;
 
     explicit PanelWatch(QObject *parent = nullptr);
 
     void start();
-    // The limit on what the page processes hold together, in bytes: resident memory that is
+    // The limit on what the engine's processes hold together, in bytes: resident memory that is
     // not a mapped file (their heaps, the pages' data, shared buffers).
     void setMemoryLimit(qint64 bytes) { m_memoryLimit = bytes; }
+    // The limit on what the program's own process may grow by (the same kind of memory) over
+    // what it held when the watch started.
+    void setOwnGrowthLimit(qint64 bytes) { m_ownGrowthLimit = bytes; }
+
+    // The profile the panels' pages are made in: off the record (nothing on disk), and replaced
+    // by a fresh one whenever the watch ends the pages.
+    QWebEngineProfile *profile();
+    // A panel whose page the watch replaces with a fresh blank one when it ends the pages.
+    void addPanel(QWebEngineView *view);
+
+    // How many times the watch has ended the pages.
+    int endings() const { return m_endings; }
+
+signals:
+    // The watch has ended the pages; the panels have fresh blank pages.
+    void pagesEnded();
 
 private:
     void check();
-    QList<qint64> lowerAndFindPageProcesses();
+    void endPages();
+    void renewPanels();
+    QList<qint64> lowerAndFindEngineProcesses();
 
     QTimer m_timer;
     qint64 m_memoryLimit = kMemoryLimit;
+    qint64 m_ownGrowthLimit = kOwnGrowthLimit;
+    qint64 m_ownAtStartKiB = -1;
     int m_round = 0;
-    QList<qint64> m_pageProcesses; // found by the last walk
+    int m_releaseRounds = 0;
+    int m_endings = 0;
+    QList<qint64> m_engineProcesses; // found by the last walk
+    QList<qint64> m_zygotes; // the engine's processes that fork the page processes
+    QPointer<QWebEngineProfile> m_profile;
+    QList<QPointer<QWebEngineView>> m_panels;
 };
 
 } // namespace qelvora

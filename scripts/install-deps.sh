@@ -31,6 +31,9 @@ test_packages=(
   qt6ct
   # A session bus and an accessibility bus, as with a screen reader (tst_accessibility).
   dbus at-spi2-core
+  # The Orca screen reader speaking into a file through speech-dispatcher, and real key
+  # presses on the test's X server (tst_screen_reader).
+  orca speech-dispatcher xdotool
   # The house habits: the sources' layout and the shell scripts are checked as tests.
   clang-format shellcheck
 )
@@ -39,7 +42,7 @@ release_packages=(
   # scripts/check-debian.sh builds it in a fresh Debian root, installs it into another one and
   # drives the window there (git clones the tree into the root, ip brings up the loopback of
   # the private networks the tests and the draw run in).
-  dpkg-dev lintian debootstrap xdotool xclip git iproute2
+  dpkg-dev lintian debootstrap xclip git iproute2
   # CPack's Debian generator reads the binaries' types with file(1) to compute dependencies.
   file
   # The Windows resource script is compiled with mingw-w64's windres, through cpp, against

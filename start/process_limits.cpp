@@ -1,6 +1,6 @@
 // The limits the process sets itself before the application object exists: the web engine's
-// switches (its sandbox, a page's script heap, its log), no session bus or shader cache of its
-// own, and no file created.
+// switches (its sandbox, a page's script heap, one process per site, no graphics driver, its
+// log), no session bus or shader cache of its own, and no file created.
 #include "process_limits.h"
 
 #include <QByteArrayList>
@@ -48,6 +48,14 @@ void switchOffWebEngineSandboxWhenNeeded()
 void limitPageScriptHeap()
 {
     addWebEngineSwitch("--js-flags", "--max-old-space-size=256");
+}
+
+// The engine composes and draws the pages without the graphics driver: the window's Qt Quick
+// renderer is software already, and the driver's compiler alone costs some MiB of memory at
+// rest. Pages get no WebGL and no accelerated canvas, which two small panels do not need.
+void drawPagesWithoutDriver()
+{
+    addWebEngineSwitch("--disable-gpu");
 }
 
 // Chromium writes a log of its own to the terminal, from the program and from every engine
@@ -141,6 +149,7 @@ void setProcessLimits()
 {
     switchOffWebEngineSandboxWhenNeeded();
     limitPageScriptHeap();
+    drawPagesWithoutDriver();
     quietChromiumLog();
     refuseSessionBusOfItsOwn();
     keepNoShaderCache();

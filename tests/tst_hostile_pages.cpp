@@ -13,6 +13,7 @@
 #include "panel_watch.h"
 #include "text_boxes.h"
 #include "support/loopback_site.h"
+#include "support/memory_attacks.h"
 #include "support/test_support.h"
 
 #include <QApplication>
@@ -195,6 +196,24 @@ double pagesMemoryMiB()
     return total;
 }
 
+// What all the web engine's processes hold together, in MiB.
+double engineMemoryMiB()
+{
+    double total = 0;
+    const QList<pid_t> processes = descendants();
+    for (pid_t pid : processes)
+        total += ownMemoryMiB(pid);
+    return total;
+}
+
+// The page processes below this one.
+QList<pid_t> pageProcesses()
+{
+    QList<pid_t> pages = descendants();
+    pages.removeIf([](pid_t pid) { return !isRenderer(pid); });
+    return pages;
+}
+
 int niceOf(pid_t tid)
 {
     errno = 0;
@@ -285,6 +304,8 @@ private slots:
     void pageMemoryIsCapped_data();
     void pageMemoryIsCapped();
     void windowOpenStormReachesNothing();
+    void memoryAttacksAreEnded_data();
+    void memoryAttacksAreEnded();
     // Last: its pages never stop, and the processes running them are not taken back.
     void dialogStormLeavesTheWindowUsable();
 
@@ -551,8 +572,11 @@ void TestHostilePages::downloadsNeverBegin()
     });
 
     QStringList finished;
+    const auto tw = openWindow(kQuietPage, twoTargets(link));
+    QVERIFY(tw);
+    QWebEngineView *panel = tw->window->WebBrowser2;
     const auto watch = connect(
-        QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
+        panel->page()->profile(), &QWebEngineProfile::downloadRequested, this,
         [&](QWebEngineDownloadRequest *download) {
             connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
                     [&finished, download] {
@@ -561,9 +585,6 @@ void TestHostilePages::downloadsNeverBegin()
                     });
         });
 
-    const auto tw = openWindow(kQuietPage, twoTargets(link));
-    QVERIFY(tw);
-    QWebEngineView *panel = tw->window->WebBrowser2;
     clickElement(panel, QStringLiteral("#go"));
     QELVORA_TRY_VERIFY(answer->requests >= 1, 10000);
     QELVORA_TRY_VERIFY(answer->ended, 10000);
@@ -770,6 +791,86 @@ void TestHostilePages::windowOpenStormReachesNothing()
     const QWidgetList tops = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
              1);
+}
+
+void TestHostilePages::memoryAttacksAreEnded_data()
+{
+    QTest::addColumn<QByteArray>("attack");
+    QTest::addColumn<bool>("stores"); // whether it stores in its origin's storage
+    const QList<QByteArray> attacks = test::memoryAttacks();
+    for (const QByteArray &attack : attacks)
+        QTest::newRow(attack.constData())
+            << attack << QList<QByteArray>{"cache", "indexeddb", "localstorage"}.contains(attack);
+}
+
+// A page that makes the program or the engine's processes hold memory without end, whether in
+// storage the engine keeps in the program's own process or in its page processes, is ended near
+// the watch's limits: both panels go blank, the program's own growth and what the engine's
+// processes hold stay bounded, what the page stored is gone with its profile, and the window
+// still draws. The limits are lowered for the test: the engine's processes may hold 128 MiB
+// more than at the start, the program may grow by 32 MiB.
+void TestHostilePages::memoryAttacksAreEnded()
+{
+    QFETCH(QByteArray, attack);
+    QFETCH(bool, stores);
+    constexpr double kEngineLimitMiB = 128;
+    constexpr double kOwnLimitMiB = 32;
+    // What a page can add in the tenth of a second between two looks, and in the moment the
+    // engine takes to end it.
+    constexpr double kOvershootMiB = 192;
+
+    const QUrl attackUrl = test::putMemoryAttack(*m_site, attack);
+    const QByteArray probePath = "/memory/probe.htm";
+    m_site->put(probePath, kHtml, kQuietPage);
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    Form1 &window = *tw->window;
+    test::pause(500);
+    const double engineStart = engineMemoryMiB();
+    const double ownStart = ownMemoryMiB(getpid());
+    window.panelWatch->setMemoryLimit(qint64(engineStart + kEngineLimitMiB) << 20);
+    window.panelWatch->setOwnGrowthLimit(qint64(kOwnLimitMiB) << 20);
+
+    QWebEngineView *panel = window.WebBrowser2;
+    panel->load(attackUrl);
+    double enginePeak = engineStart;
+    double ownPeak = ownStart;
+    const bool ended = test::waitUntil(
+        [&] {
+            enginePeak = std::max(enginePeak, engineMemoryMiB());
+            ownPeak = std::max(ownPeak, ownMemoryMiB(getpid()));
+            return window.panelWatch->endings() > 0;
+        },
+        60000);
+    const QString held =
+        QStringLiteral("the engine's processes held %1 MiB at most (%2 at the start), the "
+                       "program %3 MiB (%4 at the start)")
+            .arg(enginePeak, 0, 'f', 0)
+            .arg(engineStart, 0, 'f', 0)
+            .arg(ownPeak, 0, 'f', 0)
+            .arg(ownStart, 0, 'f', 0);
+    QVERIFY2(ended, qPrintable(QStringLiteral("the watch did not end the pages; ") + held));
+    QCOMPARE(window.panelWatch->endings(), 1);
+    QVERIFY2(enginePeak - engineStart < kEngineLimitMiB + kOvershootMiB, qPrintable(held));
+    QVERIFY2(ownPeak - ownStart < kOwnLimitMiB + kOvershootMiB, qPrintable(held));
+    QELVORA_TRY_VERIFY(isBlank(panel), 10000);
+    QELVORA_TRY_VERIFY(isBlank(window.WebBrowser1), 10000);
+    // The program gives back what the page made it hold.
+    QELVORA_TRY_VERIFY(ownMemoryMiB(getpid()) - ownStart < kOwnLimitMiB, 10000);
+    QVERIFY(tw->draws());
+
+    // The page's origin, shown again, finds nothing of what the page stored.
+    if (stores) {
+        panel->load(m_site->url(probePath));
+        QELVORA_TRY_COMPARE(panel->url(), m_site->url(probePath), 10000);
+        QELVORA_TRY_COMPARE(evaluate(panel, QStringLiteral("document.readyState")),
+                            QVariant(QStringLiteral("complete")), 10000);
+        QCOMPARE(evaluate(panel, QString::fromLatin1(test::kStorageProbe)), QVariant(true));
+        QELVORA_TRY_VERIFY(evaluate(panel, QStringLiteral("window.storageSeen")).isValid(), 10000);
+        QCOMPARE(evaluate(panel, QStringLiteral("window.storageSeen")),
+                 QVariant(QStringLiteral("localStorage 0, caches 0, indexedDB 0")));
+    }
+    QCOMPARE(window.panelWatch->endings(), 1);
 }
 
 QELVORA_TEST_MAIN(TestHostilePages)

@@ -222,11 +222,11 @@ void TestWindowStartup::opensWithoutNetwork()
 // it is, and no two share one. (The labels that only decorate are not shown; tst_accessibility.)
 void TestWindowStartup::accessibleNames()
 {
-    QCOMPARE(m_window->Text1->accessibleName(), QStringLiteral("红球 1"));
-    QCOMPARE(m_window->Text5->accessibleName(), QStringLiteral("红球 4"));
-    QCOMPARE(m_window->Text8->accessibleName(), QStringLiteral("蓝球"));
-    QCOMPARE(m_window->Text14->accessibleName(), QStringLiteral("上期红球 6"));
-    QCOMPARE(m_window->Text15->accessibleName(), QStringLiteral("上期蓝球"));
+    QCOMPARE(m_window->Text1->accessibleName(), QStringLiteral("本期开奖结果 红球 1"));
+    QCOMPARE(m_window->Text5->accessibleName(), QStringLiteral("本期开奖结果 红球 4"));
+    QCOMPARE(m_window->Text8->accessibleName(), QStringLiteral("本期开奖结果 蓝球"));
+    QCOMPARE(m_window->Text14->accessibleName(), QStringLiteral("上期开奖结果 红球 6"));
+    QCOMPARE(m_window->Text15->accessibleName(), QStringLiteral("上期开奖结果 蓝球"));
     QCOMPARE(m_window->Text4->accessibleName(), QStringLiteral("开奖记录"));
     QCOMPARE(m_window->Command3->accessibleName(), QStringLiteral("停止自动对比摇奖"));
     QSet<QString> names;
