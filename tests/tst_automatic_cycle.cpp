@@ -2,18 +2,14 @@
 // boxes equal the reference, Stop, a manual draw pressed right after Stop, and the two ways a run
 // must not go wrong: comparing a draw still rolling, reporting a match twice.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QTest>
 
 using namespace qelvora;
 
 namespace {
-
-const QString kFillAll = QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
-const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
-const QString kStopping = QStringLiteral("本次摇奖结束后，将停止继续摇奖");
 
 int entries(const Form1 &window)
 {
@@ -22,11 +18,15 @@ int entries(const Form1 &window)
 
 } // namespace
 
-class TestAutomaticCycle : public QObject {
+class TestAutomaticCycle : public test::WindowTest {
     Q_OBJECT
+public:
+    TestAutomaticCycle()
+        : WindowTest({.timerFactor = 50})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void refusedWithABoxEmpty();
     void singleDigitsRewritten_data();
     void singleDigitsRewritten();
@@ -41,22 +41,7 @@ private slots:
     void manualDrawAfterStopSupersedesTheRunningDraw();
     void tickWaitsForARunningDraw();
     void matchMessageShownOnce();
-
-private:
-    std::unique_ptr<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
 };
-
-void TestAutomaticCycle::init()
-{
-    m_window = test::makeScriptedWindow(m_random);
-    test::shortenTimers(*m_window);
-}
-
-void TestAutomaticCycle::cleanup()
-{
-    m_window.reset();
-}
 
 void TestAutomaticCycle::refusedWithABoxEmpty()
 {
@@ -65,7 +50,7 @@ void TestAutomaticCycle::refusedWithABoxEmpty()
     m_window->Command2_Click();
     QCOMPARE(catcher.seen.size(), 1);
     QCOMPARE(catcher.seen[0].title, QStringLiteral("自动摇奖提示"));
-    QCOMPARE(catcher.seen[0].text, kFillAll);
+    QCOMPARE(catcher.seen[0].text, test::kFillAll);
     QCOMPARE(m_window->Text9->text(), QStringLiteral("1"));
     QVERIFY(!m_window->Timer15->isActive());
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
@@ -93,9 +78,10 @@ void TestAutomaticCycle::singleDigitsRewritten()
     QFETCH(QString, typed);
     QFETCH(QString, kept);
     test::startRun(*m_window, QStringList(7, typed));
-    for (QLineEdit *box : {m_window->Text9, m_window->Text10, m_window->Text11, m_window->Text12,
-                           m_window->Text13, m_window->Text14, m_window->Text15})
-        QCOMPARE(box->text(), kept);
+    for (const QLineEdit *box : test::referenceBoxesByName(*m_window))
+        QVERIFY2(box->text() == kept,
+                 qPrintable(box->objectName()
+                            + QStringLiteral(": '%1', expected '%2'").arg(box->text(), kept)));
 }
 
 void TestAutomaticCycle::acceptedClickArmsTheRun()
@@ -115,7 +101,7 @@ void TestAutomaticCycle::zeroReferenceMatchesEmptyBoxes()
     test::startRun(*m_window, {"0", "00", "0", "0", "00", "0", "0"});
     QTRY_COMPARE(catcher.seen.size(), 1);
     QCOMPARE(catcher.seen[0].title, QStringLiteral("摇奖提示框"));
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QTRY_VERIFY(!m_window->Timer15->isActive());
     QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
@@ -139,7 +125,7 @@ void TestAutomaticCycle::lastManualDrawMatchesOnFirstTick()
     test::MessageCatcher catcher;
     test::startRun(*m_window, reference);
     QTRY_COMPARE(catcher.seen.size(), 1);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QTRY_VERIFY(!m_window->Timer15->isActive());
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
     QCOMPARE(entries(*m_window), 1);
@@ -160,14 +146,14 @@ void TestAutomaticCycle::runUntilTheThirdDrawMatches()
     test::MessageCatcher catcher;
     test::startRun(*m_window, {"3", "14", "15", "9", "26", "5", "8"});
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 15000);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QTRY_VERIFY(!m_window->Timer15->isActive());
     QCOMPARE(m_window->Label4->text(), QStringLiteral("3"));
     QCOMPARE(entries(*m_window), 3);
     const QString log = m_window->Text4->text();
-    QVERIFY(log.contains(QStringLiteral("第1次开奖结果:  01-02-03-04-05-06  +  07")));
-    QVERIFY(log.contains(QStringLiteral("第2次开奖结果:  33-32-31-30-29-28  +  16")));
-    QVERIFY(log.contains(QStringLiteral("第3次开奖结果:  03-14-15-09-26-05  +  08")));
+    QVERIFY(log.contains(test::logEntry(1, {1, 2, 3, 4, 5, 6}, 7)));
+    QVERIFY(log.contains(test::logEntry(2, {33, 32, 31, 30, 29, 28}, 16)));
+    QVERIFY(log.contains(test::logEntry(3, {3, 14, 15, 9, 26, 5}, 8)));
     QCOMPARE(test::ballTexts(*m_window), QStringList({"03", "14", "15", "09", "26", "05", "08"}));
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
     QCOMPARE(m_random->shortfall, 0);
@@ -185,7 +171,7 @@ void TestAutomaticCycle::sameRedsInAnotherOrderDoNotMatch()
     m_window->Command3_Click();
     QTRY_VERIFY(!m_window->drawRunning());
     QCOMPARE(catcher.seen.size(), 1);
-    QCOMPARE(catcher.seen[0].text, kStopping);
+    QCOMPARE(catcher.seen[0].text, test::kStopping);
 }
 
 void TestAutomaticCycle::stopWhileWaiting()
@@ -195,7 +181,7 @@ void TestAutomaticCycle::stopWhileWaiting()
     m_window->Command3_Click();
     QCOMPARE(catcher.seen.size(), 1);
     QCOMPARE(catcher.seen[0].title, QStringLiteral("摇奖提示框"));
-    QCOMPARE(catcher.seen[0].text, kStopping);
+    QCOMPARE(catcher.seen[0].text, test::kStopping);
     QVERIFY(!m_window->Timer15->isActive());
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
     QTest::qWait(3 * m_window->Timer15->interval());
@@ -226,8 +212,7 @@ void TestAutomaticCycle::stopDuringADraw()
 
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->drawRunning(), 5000);
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
-    QCOMPARE(m_window->Text4->text(),
-             QStringLiteral("第1次开奖结果:  01-02-03-04-05-06  +  07") + QString(78, u' '));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(1, {1, 2, 3, 4, 5, 6}, 7));
     QTest::qWait(3 * m_window->Timer15->interval());
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
     QCOMPARE(entries(*m_window), 1);
@@ -258,7 +243,7 @@ void TestAutomaticCycle::manualDrawAfterStopSupersedesTheRunningDraw()
             armed += t->isActive() ? 1 : 0;
         mostStagesArmed = std::max(mostStagesArmed, armed);
         twoBlueRollers = twoBlueRollers
-                         || (m_window->Timer10->isActive() && m_window->Timer16->isActive());
+            || (m_window->Timer10->isActive() && m_window->Timer16->isActive());
         QStringList reds;
         for (int position = 1; position <= 6; ++position)
             if (isPicked(Module1.pick(position)))
@@ -271,7 +256,7 @@ void TestAutomaticCycle::manualDrawAfterStopSupersedesTheRunningDraw()
     test::MessageCatcher catcher;
     QTest::mouseClick(m_window->Command3, Qt::LeftButton);
     QCOMPARE(catcher.seen.size(), 1);
-    QCOMPARE(catcher.seen[0].text, kStopping);
+    QCOMPARE(catcher.seen[0].text, test::kStopping);
     QVERIFY(m_window->drawRunning());
     QVERIFY(m_window->Timer16->isActive());
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
@@ -289,8 +274,7 @@ void TestAutomaticCycle::manualDrawAfterStopSupersedesTheRunningDraw()
     QVERIFY(!twoBlueRollers);
     QVERIFY2(duplicates.isEmpty(), qPrintable(duplicates.join(u' ')));
     QCOMPARE(m_window->Label4->text(), QStringLiteral("2"));
-    QCOMPARE(m_window->Text4->text(),
-             QStringLiteral("第2次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(2, {7, 12, 3, 30, 1, 25}, 9));
     QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
     QCOMPARE(test::buttonStates(*m_window), QStringLiteral("110"));
     QVERIFY(!m_window->drawRunning());
@@ -321,14 +305,13 @@ void TestAutomaticCycle::tickWaitsForARunningDraw()
             ++ticksDuringDraw;
     });
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 15000);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QTRY_VERIFY(!m_window->Timer15->isActive());
 
     QVERIFY(ticksDuringDraw >= 1);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
     QCOMPARE(entries(*m_window), 1);
-    QCOMPARE(m_window->Text4->text(),
-             QStringLiteral("第1次开奖结果:  05-06-07-08-09-10  +  11") + QString(78, u' '));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(1, {5, 6, 7, 8, 9, 10}, 11));
     QCOMPARE(m_random->nexts, 15);
 }
 

@@ -7,8 +7,8 @@
 // Qt platform theme does, through QApplication::setPalette() before any window exists, and once
 // with qt6ct itself as the platform theme, configured for that scheme (QT_QPA_PLATFORMTHEME).
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -79,20 +79,22 @@ const QColor kBlue(0, 0, 255);
 
 } // namespace
 
-class TestColourSchemes : public QObject {
+// Every case gets a window with the shipped random source, shown.
+class TestColourSchemes : public test::WindowTest {
     Q_OBJECT
+public:
+    TestColourSchemes()
+        : WindowTest({.scripted = false, .show = true})
+    {
+    }
+
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
     void textsStayReadable_data();
     void textsStayReadable();
     void backgroundsArePaintedInTheWindowsColours();
     void messagesStayReadable();
     void panelPagesStayReadable();
-
-private:
-    std::unique_ptr<Form1> m_window;
 };
 
 void TestColourSchemes::initTestCase()
@@ -106,18 +108,6 @@ void TestColourSchemes::initTestCase()
         QApplication::setPalette(darkerScheme());
     }
     QCOMPARE(QApplication::palette().color(QPalette::Base), QColor(0x3d, 0x3d, 0x3d));
-}
-
-void TestColourSchemes::init()
-{
-    m_window = std::make_unique<Form1>(nullptr, test::kNowhere);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-void TestColourSchemes::cleanup()
-{
-    m_window.reset();
 }
 
 void TestColourSchemes::textsStayReadable_data()
@@ -153,26 +143,20 @@ void TestColourSchemes::textsStayReadable()
         window.Label5_MouseMove();
         control = QStringLiteral("Label5");
     }
-    const std::pair<const char *, QWidget *> controls[] = {
-        {"Label2", window.Label2}, {"Label3", window.Label3},   {"Label4", window.Label4},
-        {"Label5", window.Label5}, {"Label6", window.Label6},   {"Label7", window.Label7},
-        {"Label9", window.Label9}, {"Label10", window.Label10}, {"Text1", window.Text1},
-        {"Text4", window.Text4},   {"Text9", window.Text9},     {"Command1", window.Command1}};
-    QWidget *widget = nullptr;
-    for (const auto &[name, w] : controls) {
-        if (control == QLatin1String(name))
-            widget = w;
-    }
-    QVERIFY(widget);
+    QWidget *widget = test::control(window, control);
+    QVERIFY2(widget, qPrintable(control));
     // A scrolling box paints its text on its viewport.
     if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
         widget = area->viewport();
     const QColor foreground = widget->palette().color(widget->foregroundRole());
     const QColor background = widget->palette().color(widget->backgroundRole());
     if (colour.isValid())
-        QCOMPARE(foreground, colour);
+        QVERIFY2(foreground == colour,
+                 qPrintable(QStringLiteral("%1 paints in %2, not %3")
+                                .arg(control, foreground.name(), colour.name())));
     QVERIFY2(contrast(foreground, background) >= least,
-             qPrintable(describe(foreground, background) + QStringLiteral(", needs %1").arg(least)));
+             qPrintable(control + u' ' + describe(foreground, background)
+                        + QStringLiteral(", needs %1").arg(least)));
 }
 
 // The counter and the log draw their backgrounds in the colours measured above.
@@ -222,7 +206,7 @@ void TestColourSchemes::messagesStayReadable()
 void TestColourSchemes::panelPagesStayReadable()
 {
     // A window of its own, so that the spies are in place before its pages load.
-    m_window.reset();
+    dropWindow();
     Form1 window(nullptr, test::kNowhere);
     QSignalSpy top(window.WebBrowser1, &QWebEngineView::loadFinished);
     QSignalSpy bottom(window.WebBrowser2, &QWebEngineView::loadFinished);
@@ -240,10 +224,11 @@ void TestColourSchemes::panelPagesStayReadable()
     };
     for (QWebEngineView *panel : {window.WebBrowser1, window.WebBrowser2}) {
         const QStringList colours =
-            test::evaluate(panel, QStringLiteral(
-                                      "(function () { var s = getComputedStyle(document.body); "
-                                      "var h = getComputedStyle(document.documentElement); "
-                                      "return [s.color, s.backgroundColor, h.backgroundColor]; })()"))
+            test::evaluate(
+                panel,
+                QStringLiteral("(function () { var s = getComputedStyle(document.body); "
+                               "var h = getComputedStyle(document.documentElement); "
+                               "return [s.color, s.backgroundColor, h.backgroundColor]; })()"))
                 .toStringList();
         QCOMPARE(colours.size(), 3);
         const QColor text = cssColour(colours[0]);

@@ -14,12 +14,6 @@
 
 using namespace qelvora;
 
-namespace {
-
-const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
-
-} // namespace
-
 class TestCommaDecimalLocale : public QObject {
     Q_OBJECT
 private slots:
@@ -84,7 +78,7 @@ void TestCommaDecimalLocale::comparisonTick()
 
     test::setReference(*window, {"1.", "2.", "3.", "4.", "5.", "6.", "7."});
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 10000);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QTRY_VERIFY(!window->Timer15->isActive());
     QCOMPARE(window->Label4->text(), QStringLiteral("1"));
     QCOMPARE(test::ballTexts(*window), QStringList({"01", "02", "03", "04", "05", "06", "07"}));

@@ -4,23 +4,17 @@
 // characters outside the Basic Multilingual Plane), which the automatic comparison must still
 // read by its lenient number rule.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
-#include <QMessageBox>
 #include <QTest>
 
 using namespace qelvora;
 
 namespace {
-
-const QString kFillAll = QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
-const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
-const QString kStopping = QStringLiteral("本次摇奖结束后，将停止继续摇奖");
 
 // The automatic cycle's interval with the timers shortened 50-fold.
 constexpr int kCycle = 11000 / 50;
@@ -42,57 +36,20 @@ bool hasLoneSurrogate(const QString &text)
 // The window is either closed (as by its close button) or deleted through the event loop.
 enum class Ending { Close, DeleteLater };
 
-// Watches for the next modal message box. When it opens, records its text and, instead of
-// answering it, runs the given action once (closing or deleting the window under it). A box the
-// action leaves open is answered after about two seconds, so that the test fails on its checks
-// rather than hanging.
-class MessageAction : public QObject {
-public:
-    explicit MessageAction(std::function<void()> action)
-        : m_action(std::move(action))
-    {
-        m_poll.setInterval(5);
-        connect(&m_poll, &QTimer::timeout, this, &MessageAction::poll);
-        m_poll.start();
-    }
-
-    QStringList texts;
-    bool leftOpen = false;
-
-private:
-    void poll()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        if (box != m_box) {
-            m_box = box;
-            m_pollsSinceAction = 0;
-            texts.append(box->text());
-            m_action();
-            return;
-        }
-        if (++m_pollsSinceAction > 400) {
-            leftOpen = true;
-            box->button(QMessageBox::Ok)->click();
-        }
-    }
-
-    std::function<void()> m_action;
-    QTimer m_poll;
-    QPointer<QMessageBox> m_box;
-    int m_pollsSinceAction = 0;
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(Ending)
 
-class TestFaults : public QObject {
+// Every case gets a window shown and active, its timers shortened 50-fold. Some cases delete it.
+class TestFaults : public test::WindowTest {
     Q_OBJECT
+public:
+    TestFaults()
+        : WindowTest({.timerFactor = 50, .activate = true})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void endDuringManualDraw_data();
     void endDuringManualDraw();
     void endDuringAutomaticRun_data();
@@ -110,33 +67,20 @@ private slots:
     void referencesWithoutLeadingNumberCountAsZero();
 
 private:
+    void windowCreated() override;
     void end(Ending how);
     void checkClosedWindowStaysStill();
     void destroyClosedWindow();
     void paste(QLineEdit *box, const QString &text);
 
-    QPointer<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
     int m_destroyed = 0;
 };
 
-void TestFaults::init()
+// Counts the window's destruction: a window must be destroyed exactly once.
+void TestFaults::windowCreated()
 {
-    std::unique_ptr<Form1> window = test::makeScriptedWindow(m_random);
-    test::shortenTimers(*window);
-    m_window = window.release();
     m_destroyed = 0;
     connect(m_window, &QObject::destroyed, this, [this] { ++m_destroyed; });
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
-}
-
-void TestFaults::cleanup()
-{
-    delete m_window.data();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Ends the window the given way. A closed window must be hidden and still; a deleted one must
@@ -255,10 +199,10 @@ void TestFaults::endUnderOpenMessage_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<Ending>("how");
-    for (const QString &message : {kStopping, kFound, kFillAll}) {
-        const char *name = message == kStopping ? "stop"
-                           : message == kFound  ? "match"
-                                                : "empty reference";
+    for (const QString &message : {test::kStopping, test::kFound, test::kFillAll}) {
+        const char *name = message == test::kStopping ? "stop"
+            : message == test::kFound                 ? "match"
+                                                      : "empty reference";
         QTest::addRow("%s message, window closed", name) << message << Ending::Close;
         QTest::addRow("%s message, window deleted", name) << message << Ending::DeleteLater;
     }
@@ -271,40 +215,41 @@ void TestFaults::endUnderOpenMessage()
 {
     QFETCH(QString, message);
     QFETCH(Ending, how);
-    MessageAction action([this, how] {
+    test::MessageCatcher catcher;
+    catcher.insteadOfAnswer = [this, how] {
         if (how == Ending::Close)
             m_window->close();
         else
             m_window->deleteLater();
-    });
+    };
 
-    if (message == kStopping) {
+    if (message == test::kStopping) {
         test::startRun(*m_window, QStringList(7, QStringLiteral("99")));
         m_window->Command3_Click();
-    } else if (message == kFound) {
+    } else if (message == test::kFound) {
         // Empty ball boxes read as 0, so the first tick finds a match.
         test::startRun(*m_window, QStringList(7, QStringLiteral("0")));
-        QTRY_COMPARE_WITH_TIMEOUT(action.texts.size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 5000);
     } else {
         test::setReference(*m_window, {"1", "2", "3", "4", "5", "6", ""});
         m_window->Command2_Click();
     }
-    QCOMPARE(action.texts, QStringList{message});
+    QCOMPARE(catcher.texts(), QStringList{message});
     QTRY_VERIFY(!QApplication::activeModalWidget());
-    QVERIFY(!action.leftOpen);
+    QVERIFY(!catcher.leftOpen);
 
     if (how == Ending::DeleteLater) {
         QTRY_VERIFY(m_window.isNull());
         QCOMPARE(m_destroyed, 1);
         QTest::qWait(3 * kCycle);
-        QCOMPARE(action.texts.size(), 1);
+        QCOMPARE(catcher.seen.size(), 1);
         return;
     }
     QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
     checkClosedWindowStaysStill();
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(action.texts.size(), 1);
+    QCOMPARE(catcher.seen.size(), 1);
     destroyClosedWindow();
 }
 
@@ -314,12 +259,18 @@ void TestFaults::pastedReference_data()
     QTest::addColumn<int>("cursor"); // -1: all of before selected
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("longer than two") << "" << 0 << "12345" << "12";
-    QTest::newRow("tab first") << "" << 0 << "\t5" << "\t5";
-    QTest::newRow("tabs only") << "" << 0 << "\t\t\t" << "\t\t";
-    QTest::newRow("line feed first") << "" << 0 << "\n5" << "\n5";
-    QTest::newRow("line feed inside") << "" << 0 << "1\n2" << "1\n";
-    QTest::newRow("full-width digits") << "" << 0 << "１２３" << "１２";
+    QTest::newRow("longer than two") << "" << 0 << "12345"
+                                     << "12";
+    QTest::newRow("tab first") << "" << 0 << "\t5"
+                               << "\t5";
+    QTest::newRow("tabs only") << "" << 0 << "\t\t\t"
+                               << "\t\t";
+    QTest::newRow("line feed first") << "" << 0 << "\n5"
+                                     << "\n5";
+    QTest::newRow("line feed inside") << "" << 0 << "1\n2"
+                                      << "1\n";
+    QTest::newRow("full-width digits") << "" << 0 << "１２３"
+                                       << "１２";
     QTest::newRow("emoji alone") << "" << 0 << kEmoji << kEmoji;
     QTest::newRow("letter then emoji") << "" << 0 << "a" + kEmoji << "a";
     QTest::newRow("emoji then digit") << "" << 0 << kEmoji + "5" << kEmoji;
@@ -368,10 +319,10 @@ void TestFaults::typedReference_data()
     QTest::newRow("letter then emoji") << "keys" << QStringList{"a", kEmoji} << "a";
     QTest::newRow("emoji then digit") << "keys" << QStringList{kEmoji, "5"} << kEmoji;
     QTest::newRow("half an emoji") << "keys" << QStringList{kEmoji.left(1)} << "";
-    QTest::newRow("committed letter and emoji") << "input method" << QStringList{"a" + kEmoji}
-                                                << "a";
-    QTest::newRow("committed emoji and digit") << "input method" << QStringList{kEmoji + "5"}
-                                               << kEmoji;
+    QTest::newRow("committed letter and emoji")
+        << "input method" << QStringList{"a" + kEmoji} << "a";
+    QTest::newRow("committed emoji and digit")
+        << "input method" << QStringList{kEmoji + "5"} << kEmoji;
 }
 
 void TestFaults::typedReference()
@@ -406,10 +357,7 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
     QTRY_VERIFY(m_window->Command1->isEnabled());
     QCOMPARE(test::ballTexts(*m_window), QStringList({"05", "12", "03", "30", "01", "25", "09"}));
 
-    const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10,
-                                              m_window->Text11, m_window->Text12,
-                                              m_window->Text13, m_window->Text14,
-                                              m_window->Text15};
+    const QList<QLineEdit *> boxes = test::referenceBoxesByName(*m_window);
     const QStringList pasted = {"\t5", "12345", "\n3", "30\n", " 1", "25", "9\t"};
     for (int i = 0; i < 7; ++i)
         paste(boxes[i], pasted[i]);
@@ -419,7 +367,7 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
     test::MessageCatcher catcher;
     m_window->Command2_Click();
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 5000);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
     QCOMPARE(boxes[0]->text(), QStringLiteral("\t5"));
     QCOMPARE(boxes[6]->text(), QStringLiteral("9\t"));
@@ -434,12 +382,11 @@ void TestFaults::comparisonReadsPastedReferencesLeniently()
     QCOMPARE(catcher.seen.size(), 1);
     m_window->Command3_Click();
     QCOMPARE(catcher.seen.size(), 2);
-    QCOMPARE(catcher.seen[1].text, kStopping);
+    QCOMPARE(catcher.seen[1].text, test::kStopping);
     QTRY_VERIFY(!m_window->drawRunning());
     QTest::qWait(2 * kCycle);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("2"));
-    QVERIFY(m_window->Text4->text().endsWith(QStringLiteral("第2次开奖结果:  01-02-03-04-05-06  +  07")
-                                             + QString(78, u' ')));
+    QVERIFY(m_window->Text4->text().endsWith(test::logEntry(2, {1, 2, 3, 4, 5, 6}, 7)));
 }
 
 // Empty ball boxes read as 0. References that do not begin with an ASCII number read as 0 too,
@@ -488,7 +435,7 @@ void TestFaults::fullWidthReferenceFromAnInputMethod()
         texts << box->text();
     QCOMPARE(texts, kept);
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 5000);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     // Before any draw the first tick draws (the empty boxes read 0), and the next one matches;
     // after a draw the first tick matches without drawing.
     QCOMPARE(m_window->Label4->text(), drawFirst ? counter : QStringLiteral("1"));
@@ -517,10 +464,7 @@ void TestFaults::lockedBoxesTakeNoComposition()
 
 void TestFaults::referencesWithoutLeadingNumberCountAsZero()
 {
-    const std::array<QLineEdit *, 7> boxes = {m_window->Text9,  m_window->Text10,
-                                              m_window->Text11, m_window->Text12,
-                                              m_window->Text13, m_window->Text14,
-                                              m_window->Text15};
+    const QList<QLineEdit *> boxes = test::referenceBoxesByName(*m_window);
     const QStringList pasted = {"一二", kEmoji, "a" + kEmoji, "\t\t", "\r\n", "０", "+"};
     for (int i = 0; i < 7; ++i)
         paste(boxes[i], pasted[i]);
@@ -529,7 +473,7 @@ void TestFaults::referencesWithoutLeadingNumberCountAsZero()
     test::MessageCatcher catcher;
     m_window->Command2_Click();
     QTRY_COMPARE_WITH_TIMEOUT(catcher.seen.size(), 1, 5000);
-    QCOMPARE(catcher.seen[0].text, kFound);
+    QCOMPARE(catcher.seen[0].text, test::kFound);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("0"));
     QVERIFY(!m_window->drawRunning());
     for (int i = 0; i < 7; ++i) {

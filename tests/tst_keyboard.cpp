@@ -3,8 +3,8 @@
 // button that a draw or a run disables while it has the focus has it back when it is enabled
 // again, unless the user has moved the focus in between, so that the same key runs it again.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -37,39 +37,29 @@ bool activate(Form1 &window)
 
 } // namespace
 
-class TestKeyboard : public QObject {
+// Every case but the first gets the window shown and active.
+class TestKeyboard : public test::WindowTest {
     Q_OBJECT
+public:
+    TestKeyboard()
+        : WindowTest({.timerFactor = 50, .activate = true})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void panelsAreOneStopOnTheErrorPage();
     void manualDrawTwiceWithReturn();
     void focusMovedDuringTheDrawStaysMoved();
     void automaticRunTwiceWithReturn();
     void stopTwiceWithReturn();
     void clickAfterStopMovesTheFocus();
-
-private:
-    std::unique_ptr<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
 };
-
-void TestKeyboard::init()
-{
-    m_window = test::makeScriptedWindow(m_random);
-    test::shortenTimers(*m_window);
-}
-
-void TestKeyboard::cleanup()
-{
-    m_window.reset();
-}
 
 // Both panels show the engine's page for a site that cannot be reached, which has a link and a
 // button of its own; Tab passes each panel in one stop, both ways.
 void TestKeyboard::panelsAreOneStopOnTheErrorPage()
 {
-    m_window.reset();
+    dropWindow();
     Form1 window; // the vendor's site, which the refusing proxy stands for
     QSignalSpy top(window.WebBrowser1, &QWebEngineView::loadFinished);
     QSignalSpy bottom(window.WebBrowser2, &QWebEngineView::loadFinished);
@@ -86,7 +76,7 @@ void TestKeyboard::panelsAreOneStopOnTheErrorPage()
 
     window.Text4->setFocus();
     QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Text4"), 5000);
-    const QStringList forward = {"WebBrowser1", "Text5", "Text6",       "Text7",
+    const QStringList forward = {"WebBrowser1", "Text5",       "Text6",    "Text7",
                                  "Text8",       "WebBrowser2", "Command2", "Text9"};
     QCOMPARE(test::tabThrough(window, forward.size()).join(u' '), forward.join(u' '));
     const QStringList back = {"Command2", "WebBrowser2", "Text8",       "Text7",
@@ -99,8 +89,6 @@ void TestKeyboard::panelsAreOneStopOnTheErrorPage()
 void TestKeyboard::manualDrawTwiceWithReturn()
 {
     Form1 &window = *m_window;
-    window.show();
-    QVERIFY(activate(window));
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 16);
     window.Command1->setFocus();
@@ -124,8 +112,6 @@ void TestKeyboard::manualDrawTwiceWithReturn()
 void TestKeyboard::focusMovedDuringTheDrawStaysMoved()
 {
     Form1 &window = *m_window;
-    window.show();
-    QVERIFY(activate(window));
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     window.Command1->setFocus();
     QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command1"), 5000);
@@ -149,8 +135,6 @@ void TestKeyboard::focusMovedDuringTheDrawStaysMoved()
 void TestKeyboard::automaticRunTwiceWithReturn()
 {
     Form1 &window = *m_window;
-    window.show();
-    QVERIFY(activate(window));
     test::setReference(window, {"07", "12", "03", "30", "01", "25", "09"});
     m_random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     window.Command2->setFocus();
@@ -180,8 +164,6 @@ void TestKeyboard::automaticRunTwiceWithReturn()
 void TestKeyboard::stopTwiceWithReturn()
 {
     Form1 &window = *m_window;
-    window.show();
-    QVERIFY(activate(window));
     window.Timer15->setInterval(11000); // no tick between the presses below
     test::setReference(window, {"01", "02", "03", "04", "05", "06", "07"});
     test::MessageCatcher catcher;
@@ -196,7 +178,7 @@ void TestKeyboard::stopTwiceWithReturn()
     QELVORA_TRY_COMPARE(test::focusStop(window), QStringLiteral("Command3"), 5000);
     press(Qt::Key_Return);
     QELVORA_TRY_COMPARE(catcher.seen.size(), 1, 5000);
-    QCOMPARE(catcher.seen.last().text, QStringLiteral("本次摇奖结束后，将停止继续摇奖"));
+    QCOMPARE(catcher.seen.last().text, test::kStopping);
     QVERIFY(!window.Timer15->isActive());
     QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
     QVERIFY(activate(window));
@@ -216,8 +198,6 @@ void TestKeyboard::stopTwiceWithReturn()
 void TestKeyboard::clickAfterStopMovesTheFocus()
 {
     Form1 &window = *m_window;
-    window.show();
-    QVERIFY(activate(window));
     window.Timer15->setInterval(11000); // no tick between the presses below
     test::setReference(window, {"01", "02", "03", "04", "05", "06", "07"});
     test::MessageCatcher catcher;

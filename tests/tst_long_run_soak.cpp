@@ -3,9 +3,9 @@
 // QELVORA_SOAK_DRAWS sets the number of draws: by default 1100, which takes the log past its trim
 // length twice; CI runs 5000 (its test presets set it), to find what only endurance shows.
 #include "form1.h"
-#include "text_boxes.h"
 #include "number_rules.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -19,14 +19,6 @@ namespace {
 constexpr int kDefaultDraws = 1100;
 constexpr int kLogLimit = 60000;
 constexpr int kTrimAbove = 58000;
-
-// The log entry for what the boxes show under the given counter.
-QString entryFor(const QString &counter, const QStringList &balls)
-{
-    return QStringLiteral("第") + counter + QStringLiteral("次开奖结果:  ")
-           + balls.mid(0, 6).join(u'-') + QStringLiteral("  +  ") + balls.at(6)
-           + QString(78, u' ');
-}
 
 // A settled ball box: exactly two ASCII digits forming a number in 1..count.
 int settledNumber(const QString &text, int count)
@@ -81,7 +73,7 @@ QString TestLongRunSoak::checkSettledDraw(const Form1 &window)
     const QString log = window.Text4->text();
     if (log.size() > kLogLimit)
         return QStringLiteral("log holds %1 characters").arg(log.size());
-    const QString entry = entryFor(counter, balls);
+    const QString entry = test::logEntry(counter, balls);
     const bool trimmed = m_previousLog.size() > kTrimAbove;
     const QString expected = trimmed ? entry : m_previousLog + entry;
     if (log != expected) {
@@ -157,7 +149,7 @@ void TestLongRunSoak::thousandsOfDrawsThenStop()
     test::MessageCatcher catcher;
     window.Command3_Click();
     QCOMPARE(catcher.seen.size(), 1);
-    QCOMPARE(catcher.seen[0].text, QStringLiteral("本次摇奖结束后，将停止继续摇奖"));
+    QCOMPARE(catcher.seen[0].text, test::kStopping);
     QVERIFY(!window.Timer15->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(!window.drawRunning(), 5000);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
@@ -167,7 +159,7 @@ void TestLongRunSoak::thousandsOfDrawsThenStop()
     QCOMPARE(m_draws, startedAtStop);
     QCOMPARE(window.Label4->text(), QString::number(startedAtStop));
     QVERIFY(window.Text4->text().endsWith(
-        entryFor(QString::number(startedAtStop), test::ballTexts(window))));
+        test::logEntry(QString::number(startedAtStop), test::ballTexts(window))));
     QVERIFY(window.Command1->isEnabled());
     QVERIFY(window.Command2->isEnabled());
     QVERIFY(!window.Command3->isEnabled());

@@ -1,8 +1,8 @@
 // A manual draw from the click to the log entry, the guarantee that a draw start never lets an
 // earlier draw's chain run on beside it, and the keys that press the buttons.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,11 +11,15 @@
 
 using namespace qelvora;
 
-class TestManualDraw : public QObject {
+class TestManualDraw : public test::WindowTest {
     Q_OBJECT
+public:
+    TestManualDraw()
+        : WindowTest({.timerFactor = 50})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void clickStartsTheDraw();
     void wholeDraw();
     void buttonsLockedForTheWholeDraw();
@@ -24,22 +28,7 @@ private slots:
     void manualStartOverAnAutomaticDrawLogsOnce();
     void returnAndEnterPressTheFocusedButton_data();
     void returnAndEnterPressTheFocusedButton();
-
-private:
-    std::unique_ptr<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
 };
-
-void TestManualDraw::init()
-{
-    m_window = test::makeScriptedWindow(m_random);
-    test::shortenTimers(*m_window);
-}
-
-void TestManualDraw::cleanup()
-{
-    m_window.reset();
-}
 
 void TestManualDraw::clickStartsTheDraw()
 {
@@ -72,8 +61,7 @@ void TestManualDraw::wholeDraw()
     QTRY_VERIFY(m_window->Command1->isEnabled());
 
     QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
-    const QString expected = QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09")
-                             + QString(78, u' ');
+    const QString expected = test::logEntry(1, {7, 12, 3, 30, 1, 25}, 9);
     QCOMPARE(m_window->Text4->text(), expected);
     QCOMPARE(expected.size(), 112);
     QCOMPARE(m_window->Label4->text(), QStringLiteral("1"));
@@ -119,8 +107,8 @@ void TestManualDraw::counterCountsEveryDraw()
         QTRY_VERIFY(m_window->Command1->isEnabled());
     }
     QCOMPARE(m_window->Label4->text(), QStringLiteral("10"));
-    QVERIFY(m_window->Text4->text().startsWith(QStringLiteral("第1次开奖结果:  ")));
-    QVERIFY(m_window->Text4->text().contains(QStringLiteral("第10次开奖结果:  ")));
+    QVERIFY(m_window->Text4->text().startsWith(test::logEntry(1, {1, 2, 3, 4, 5, 6}, 1)));
+    QVERIFY(m_window->Text4->text().contains(test::logEntry(10, {1, 2, 3, 4, 5, 6}, 1)));
 
     // Far beyond any real run the counter still prints plain digits, never an exponent.
     m_window->Label4->setText(QStringLiteral("999999999999999"));
@@ -130,7 +118,8 @@ void TestManualDraw::counterCountsEveryDraw()
         QCOMPARE(m_window->Label4->text(), QString::fromLatin1(expected));
         QTRY_VERIFY(m_window->Command1->isEnabled());
     }
-    QVERIFY(m_window->Text4->text().contains(QStringLiteral("第1000000000000001次开奖结果:  ")));
+    QVERIFY(
+        m_window->Text4->text().contains(test::logEntry(1000000000000001, {1, 2, 3, 4, 5, 6}, 1)));
 }
 
 // Draw 1 has picked two reds when draw 2 starts over it. Draw 2 alone goes on: one stage armed,
@@ -156,8 +145,7 @@ void TestManualDraw::drawStartDisarmsARunningDraw()
     QTRY_VERIFY(m_window->Command1->isEnabled());
     QTest::qWait(100);
     QCOMPARE(test::ballTexts(*m_window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
-    QCOMPARE(m_window->Text4->text(),
-             QStringLiteral("第2次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(2, {7, 12, 3, 30, 1, 25}, 9));
     QCOMPARE(m_random->shortfall, 0);
     QVERIFY(m_random->values.empty());
 }
@@ -176,8 +164,7 @@ void TestManualDraw::manualStartOverAnAutomaticDrawLogsOnce()
     QVERIFY(!m_window->Timer13->isActive());
     QTRY_VERIFY(m_window->Command1->isEnabled());
     QTest::qWait(100);
-    QCOMPARE(m_window->Text4->text(),
-             QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(1, {7, 12, 3, 30, 1, 25}, 9));
     QCOMPARE(m_random->shortfall, 0);
 }
 
@@ -263,14 +250,15 @@ void TestManualDraw::returnAndEnterPressTheFocusedButton()
         QTest::keyClick(window.Command3, key, modifiers);
         QCOMPARE(stop.count(), 1);
         QCOMPARE(catcher.seen.size(), 1);
-        QCOMPARE(catcher.seen.first().text, QStringLiteral("本次摇奖结束后，将停止继续摇奖"));
+        QCOMPARE(catcher.seen.first().text, test::kStopping);
     }
     QVERIFY(!window.Timer15->isActive());
     QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
 
     // In the text boxes the key presses no button.
-    for (QWidget *box : {static_cast<QWidget *>(window.Text9), static_cast<QWidget *>(window.Text15),
-                         static_cast<QWidget *>(window.Text1), static_cast<QWidget *>(window.Text4)}) {
+    for (QWidget *box :
+         {static_cast<QWidget *>(window.Text9), static_cast<QWidget *>(window.Text15),
+          static_cast<QWidget *>(window.Text1), static_cast<QWidget *>(window.Text4)}) {
         QVERIFY(focus(box));
         QTest::keyClick(box, key, modifiers);
     }

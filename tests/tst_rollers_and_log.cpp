@@ -1,127 +1,109 @@
 // The ball rollers (counting, wrapping, settling, finishing the draw) and the result log
 // (entry format, lengths, trimming at a draw start).
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QTest>
 
 using namespace qelvora;
 
-namespace {
-
-QString entry(const QString &counter, const QString &reds, const QString &blue)
-{
-    return QStringLiteral("第") + counter + QStringLiteral("次开奖结果:  ") + reds
-           + QStringLiteral("  +  ") + blue + QString(78, u' ');
-}
-
-} // namespace
-
-class TestRollersAndLog : public QObject {
+class TestRollersAndLog : public test::WindowTest {
     Q_OBJECT
+public:
+    TestRollersAndLog()
+        : WindowTest({})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
-    void rollCountsOn_data();
-    void rollCountsOn();
-    void settleShowsTwoDigitForm_data();
-    void settleShowsTwoDigitForm();
-    void pickPresentAtFirstTickSettlesWithoutRolling();
+    void rollerTick_data();
+    void rollerTick();
     void redRollerTouchesOnlyItsOwnBox();
     void manualBlueRollerFinishesTheDraw();
     void automaticBlueRollerLeavesButtons();
     void entryLengthsGrowWithTheCounter();
     void trimAtDrawStart();
     void numberingContinuesAfterTrim();
-
-private:
-    std::unique_ptr<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
 };
 
-void TestRollersAndLog::init()
+// One tick of a roller, by the names of its timer and its box: without its pick the box counts
+// on and wraps, with its pick present the box settles on it in two-digit form and the roller
+// stops (also at the very first tick, without having rolled).
+void TestRollersAndLog::rollerTick_data()
 {
-    m_window = test::makeScriptedWindow(m_random);
-}
-
-void TestRollersAndLog::cleanup()
-{
-    m_window.reset();
-}
-
-void TestRollersAndLog::rollCountsOn_data()
-{
-    QTest::addColumn<bool>("blue");
+    QTest::addColumn<QString>("roller");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("pick"); // empty: not picked yet
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("next");
-    QTest::newRow("empty red box") << false << "" << "1";
-    QTest::newRow("red wraps after 33") << false << "33" << "1";
-    QTest::newRow("red 32") << false << "32" << "33";
-    QTest::newRow("two-digit form counts on") << false << "07" << "8";
-    QTest::newRow("nine") << false << "09" << "10";
-    QTest::newRow("wrap compared as text") << false << " 33" << "34";
-    QTest::newRow("not a number") << false << "ab" << "1";
-    QTest::newRow("red 16 goes on") << false << "16" << "17";
-    QTest::newRow("empty blue box") << true << "" << "1";
-    QTest::newRow("blue wraps after 16") << true << "16" << "1";
-    QTest::newRow("blue 15") << true << "15" << "16";
+    const auto red = [](const char *name, const QString &shown, const QString &next) {
+        QTest::newRow(name) << "Timer8"
+                            << "Text6" << 5 << QString() << shown << next;
+    };
+    const auto blue = [](const char *name, const QString &shown, const QString &next) {
+        QTest::newRow(name) << "Timer16"
+                            << "Text8" << 7 << QString() << shown << next;
+    };
+    red("empty red box", "", "1");
+    red("red wraps after 33", "33", "1");
+    red("red 32", "32", "33");
+    red("two-digit form counts on", "07", "8");
+    red("nine", "09", "10");
+    red("wrap compared as text", " 33", "34");
+    red("not a number", "ab", "1");
+    red("red 16 goes on", "16", "17");
+    blue("empty blue box", "", "1");
+    blue("blue wraps after 16", "16", "1");
+    blue("blue 15", "15", "16");
+    QTest::newRow("settles on red 5") << "Timer1"
+                                      << "Text1" << 1 << "5"
+                                      << ""
+                                      << "05";
+    QTest::newRow("settles on red 10") << "Timer2"
+                                       << "Text2" << 2 << "10"
+                                       << ""
+                                       << "10";
+    QTest::newRow("settles on red 33") << "Timer9"
+                                       << "Text7" << 6 << "33"
+                                       << ""
+                                       << "33";
+    QTest::newRow("settles on blue 16") << "Timer10"
+                                        << "Text8" << 7 << "16"
+                                        << ""
+                                        << "16";
+    QTest::newRow("settles on blue 1") << "Timer10"
+                                       << "Text8" << 7 << "1"
+                                       << ""
+                                       << "01";
+    QTest::newRow("pick present at the first tick settles without rolling") << "Timer2"
+                                                                            << "Text2" << 2 << "3"
+                                                                            << "12"
+                                                                            << "03";
 }
 
-void TestRollersAndLog::rollCountsOn()
+void TestRollersAndLog::rollerTick()
 {
-    QFETCH(bool, blue);
-    QFETCH(QString, shown);
-    QFETCH(QString, next);
-    QLineEdit *box = blue ? m_window->Text8 : m_window->Text6;
-    QTimer *timer = blue ? m_window->Timer16 : m_window->Timer8;
-    box->setText(shown);
-    Form1::setTimerEnabled(timer, true);
-    blue ? m_window->Timer16_Timer() : m_window->Timer8_Timer();
-    QCOMPARE(box->text(), next);
-    QVERIFY(timer->isActive());
-    QVERIFY(m_window->Text4->text().isEmpty());
-}
-
-void TestRollersAndLog::settleShowsTwoDigitForm_data()
-{
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("pick");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("red 5") << 1 << "5" << "05";
-    QTest::newRow("red 10") << 2 << "10" << "10";
-    QTest::newRow("red 33") << 6 << "33" << "33";
-    QTest::newRow("blue 16") << 7 << "16" << "16";
-    QTest::newRow("blue 1") << 7 << "1" << "01";
-}
-
-void TestRollersAndLog::settleShowsTwoDigitForm()
-{
+    QFETCH(QString, roller);
+    QFETCH(QString, box);
     QFETCH(int, position);
     QFETCH(QString, pick);
     QFETCH(QString, shown);
+    QFETCH(QString, next);
+    auto *ballBox = test::control<QLineEdit>(*m_window, box);
+    auto *timer = test::control<QTimer>(*m_window, roller);
+    QVERIFY(ballBox && timer);
     Module1.pick(position) = pick;
-    const std::array<QTimer *, 7> timers = {m_window->Timer1, m_window->Timer2, m_window->Timer3,
-                                            m_window->Timer7, m_window->Timer8, m_window->Timer9,
-                                            m_window->Timer10};
-    const std::array<void (Form1::*)(), 7> handlers = {
-        &Form1::Timer1_Timer, &Form1::Timer2_Timer, &Form1::Timer3_Timer, &Form1::Timer7_Timer,
-        &Form1::Timer8_Timer, &Form1::Timer9_Timer, &Form1::Timer10_Timer};
-    QTimer *timer = timers[position - 1];
+    ballBox->setText(shown);
     Form1::setTimerEnabled(timer, true);
-    (m_window.get()->*handlers[position - 1])();
-    QCOMPARE(test::ballTexts(*m_window).at(position - 1), shown);
-    QVERIFY(!timer->isActive());
-}
-
-void TestRollersAndLog::pickPresentAtFirstTickSettlesWithoutRolling()
-{
-    m_window->Text2->setText(QStringLiteral("12"));
-    Module1.PickedBall2 = QStringLiteral("3");
-    Form1::setTimerEnabled(m_window->Timer2, true);
-    m_window->Timer2_Timer();
-    QCOMPARE(m_window->Text2->text(), QStringLiteral("03"));
-    QVERIFY(!m_window->Timer2->isActive());
+    // The timer's handler, by its name (Timer8_Timer).
+    QVERIFY(QMetaObject::invokeMethod(m_window, qPrintable(roller + QStringLiteral("_Timer"))));
+    QCOMPARE(ballBox->text(), next);
+    QCOMPARE(timer->isActive(), pick.isEmpty());
+    // A tick that rolls on writes nothing to the log.
+    if (pick.isEmpty())
+        QVERIFY(m_window->Text4->text().isEmpty());
 }
 
 void TestRollersAndLog::redRollerTouchesOnlyItsOwnBox()
@@ -153,8 +135,12 @@ void TestRollersAndLog::manualBlueRollerFinishesTheDraw()
     m_window->Text4->setText(QStringLiteral("old entries "));
     m_window->Command1->setEnabled(false);
     m_window->Command2->setEnabled(false);
-    Module1.LogBall1 = "07"; Module1.LogBall2 = "23"; Module1.LogBall3 = "03";
-    Module1.LogBall4 = "30"; Module1.LogBall5 = "15"; Module1.LogBall6 = "01";
+    Module1.LogBall1 = "07";
+    Module1.LogBall2 = "23";
+    Module1.LogBall3 = "03";
+    Module1.LogBall4 = "30";
+    Module1.LogBall5 = "15";
+    Module1.LogBall6 = "01";
     Module1.LogBlueBall = "09";
     Module1.PickedBall7 = QStringLiteral("9");
 
@@ -182,9 +168,9 @@ void TestRollersAndLog::manualBlueRollerFinishesTheDraw()
     m_window->Timer10_Timer();
 
     const QString expected = QStringLiteral("old entries ")
-                             + entry("12", "07-23-03-30-15-01", "09");
+        + test::logEntry(12, {7, 23, 3, 30, 15, 1}, 9);
     QCOMPARE(m_window->Text4->text(), expected);
-    QCOMPARE(entry("12", "07-23-03-30-15-01", "09").size(), 113);
+    QCOMPARE(test::logEntry(12, {7, 23, 3, 30, 15, 1}, 9).size(), 113);
     QCOMPARE(m_window->Text8->text(), QStringLiteral("09"));
     QVERIFY(!m_window->Timer10->isActive());
     QVERIFY(m_window->Command1->isEnabled());
@@ -203,14 +189,18 @@ void TestRollersAndLog::automaticBlueRollerLeavesButtons()
     m_window->Command2->setEnabled(false);
     m_window->Command3->setEnabled(true);
     Form1::setTimerEnabled(m_window->Timer15, true); // the automatic run is active
-    Module1.LogBall1 = "01"; Module1.LogBall2 = "02"; Module1.LogBall3 = "03";
-    Module1.LogBall4 = "04"; Module1.LogBall5 = "05"; Module1.LogBall6 = "06";
+    Module1.LogBall1 = "01";
+    Module1.LogBall2 = "02";
+    Module1.LogBall3 = "03";
+    Module1.LogBall4 = "04";
+    Module1.LogBall5 = "05";
+    Module1.LogBall6 = "06";
     Module1.LogBlueBall = "16";
     Module1.PickedBall7 = QStringLiteral("16");
     Form1::setTimerEnabled(m_window->Timer16, true);
     m_window->Timer16_Timer();
 
-    QCOMPARE(m_window->Text4->text(), entry("1", "01-02-03-04-05-06", "16"));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(1, {1, 2, 3, 4, 5, 6}, 16));
     QCOMPARE(m_window->Text4->text().size(), 112);
     QCOMPARE(m_window->Text8->text(), QStringLiteral("16"));
     QVERIFY(!m_window->Timer16->isActive());
@@ -230,7 +220,7 @@ void TestRollersAndLog::entryLengthsGrowWithTheCounter()
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
         QTRY_VERIFY(m_window->Command1->isEnabled());
         const QString added = m_window->Text4->text().mid(before);
-        QCOMPARE(added, entry(QString::number(draw), "01-02-03-04-05-06", "07"));
+        QCOMPARE(added, test::logEntry(draw, {1, 2, 3, 4, 5, 6}, 7));
         QCOMPARE(added.size(), draw == 9 ? 112 : 113);
     }
 }
@@ -250,7 +240,7 @@ void TestRollersAndLog::trimAtDrawStart()
     m_window->Command1_Click();
     QVERIFY(m_window->Text4->text().isEmpty());
     QTRY_VERIFY(m_window->Command1->isEnabled());
-    QCOMPARE(m_window->Text4->text(), entry("2", "01-02-03-04-05-06", "07"));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(2, {1, 2, 3, 4, 5, 6}, 7));
 
     m_window->Text4->setText(QString(58001, u'y'));
     m_random->queueDraw({1, 2, 3, 4, 5, 6}, 7);
@@ -267,7 +257,7 @@ void TestRollersAndLog::numberingContinuesAfterTrim()
     m_random->queueDraw({33, 32, 31, 30, 29, 28}, 16);
     m_window->Command1_Click();
     QTRY_VERIFY(m_window->Command1->isEnabled());
-    QCOMPARE(m_window->Text4->text(), entry("532", "33-32-31-30-29-28", "16"));
+    QCOMPARE(m_window->Text4->text(), test::logEntry(532, {33, 32, 31, 30, 29, 28}, 16));
 }
 
 QELVORA_TEST_MAIN(TestRollersAndLog)

@@ -2,19 +2,23 @@
 // full interval later, the blue stage preparing the log texts, and nothing outside the draw
 // state touched.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QTest>
 #include <QThread>
 
 using namespace qelvora;
 
-class TestStopSequencer : public QObject {
+class TestStopSequencer : public test::WindowTest {
     Q_OBJECT
+public:
+    TestStopSequencer()
+        : WindowTest({})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void firstStageStoresAndHandsOver();
     void secondStageRejectsEqualText();
     void sixthStageComparesWithAllEarlierPicks();
@@ -26,19 +30,7 @@ private slots:
 
 private:
     int activeStages() const;
-    std::unique_ptr<Form1> m_window;
-    test::ScriptedRandom *m_random = nullptr;
 };
-
-void TestStopSequencer::init()
-{
-    m_window = test::makeScriptedWindow(m_random);
-}
-
-void TestStopSequencer::cleanup()
-{
-    m_window.reset();
-}
 
 int TestStopSequencer::activeStages() const
 {
@@ -80,7 +72,8 @@ void TestStopSequencer::secondStageRejectsEqualText()
     // The interval started afresh: the next attempt is a whole interval away, not the rest of
     // the old one.
     QVERIFY2(m_window->Timer5->remainingTime() > beforeRejection,
-             qPrintable(QStringLiteral("%1 vs %2").arg(m_window->Timer5->remainingTime())
+             qPrintable(QStringLiteral("%1 vs %2")
+                            .arg(m_window->Timer5->remainingTime())
                             .arg(beforeRejection)));
     QVERIFY(m_window->Timer5->remainingTime() > 900);
 
@@ -124,8 +117,8 @@ void TestStopSequencer::blueStagePreparesLogTexts()
     m_window->Timer14_Timer();
 
     QCOMPARE(Module1.PickedBall7, QStringLiteral("9"));
-    const QStringList logs = {Module1.LogBall1, Module1.LogBall2, Module1.LogBall3,
-                              Module1.LogBall4, Module1.LogBall5, Module1.LogBall6,
+    const QStringList logs = {Module1.LogBall1,   Module1.LogBall2, Module1.LogBall3,
+                              Module1.LogBall4,   Module1.LogBall5, Module1.LogBall6,
                               Module1.LogBlueBall};
     QCOMPARE(logs, QStringList({"07", "12", "03", "30", "01", "25", "09"}));
     QCOMPARE(activeStages(), 0);

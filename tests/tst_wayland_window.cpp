@@ -6,8 +6,8 @@
 // (wayland_session.sh), whose screen is lower than the window: the maximised window is smaller
 // than the window's own size there.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -75,13 +75,13 @@ void TestWaylandWindow::otherStatesKeepTheWindowAndItsLayout()
     random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
     window.Command1_Click();
     test::runAllStages(window);
-    for (void (Form1::*roller)() : {&Form1::Timer1_Timer, &Form1::Timer2_Timer, &Form1::Timer3_Timer,
-                                    &Form1::Timer7_Timer, &Form1::Timer8_Timer, &Form1::Timer9_Timer,
-                                    &Form1::Timer10_Timer})
+    for (void (Form1::*roller)() :
+         {&Form1::Timer1_Timer, &Form1::Timer2_Timer, &Form1::Timer3_Timer, &Form1::Timer7_Timer,
+          &Form1::Timer8_Timer, &Form1::Timer9_Timer, &Form1::Timer10_Timer})
         (window.*roller)();
     QVERIFY(!window.drawRunning());
     const QString log = window.Text4->text();
-    QVERIFY(log.startsWith(QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09")));
+    QVERIFY(log.startsWith(test::logEntry(1, {7, 12, 3, 30, 1, 25}, 9)));
     const QList<QRect> places = controlPlaces(window);
 
     QCOMPARE(window.windowHandle()->minimumSize(), QSize(514, 609));

@@ -8,9 +8,9 @@
 // program's texts as the program does.
 #include "form1.h"
 #include "panel_page.h"
-#include "text_boxes.h"
 #include "support/loopback_site.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -28,8 +28,7 @@ namespace {
 
 // The lower panel's start page as it must travel on the wire: "/彩票/双色球.htm" in UTF-8,
 // percent-encoded.
-const QByteArray kLotteryPathOnWire =
-    "/%E5%BD%A9%E7%A5%A8/%E5%8F%8C%E8%89%B2%E7%90%83.htm";
+const QByteArray kLotteryPathOnWire = "/%E5%BD%A9%E7%A5%A8/%E5%8F%8C%E8%89%B2%E7%90%83.htm";
 const QByteArray kNewsPath = "/page/rjtqyb/index.php";
 
 // A page far taller and wider than either panel. The page may also try to take the keyboard
@@ -38,21 +37,22 @@ const QByteArray kNewsPath = "/page/rjtqyb/index.php";
 QByteArray bigPage(const QByteArray &title, bool standardsMode = true, bool grabFocus = false)
 {
     return (standardsMode ? QByteArray("<!DOCTYPE html>") : QByteArray())
-           + "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>"
-           + (grabFocus ? QByteArray("<input id=\"box\" autofocus><a id=\"more\" href=\"#content\">更多</a>")
-                        : QByteArray())
-           + "<div id=\"content\" style=\"width:3000px;height:3000px\">双色球</div>"
-           + (grabFocus ? QByteArray("<script>window.focus(); "
-                                     "document.getElementById('box').focus();</script>")
-                        : QByteArray())
-           + "</body></html>";
+        + "<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>"
+        + (grabFocus
+               ? QByteArray("<input id=\"box\" autofocus><a id=\"more\" href=\"#content\">更多</a>")
+               : QByteArray())
+        + "<div id=\"content\" style=\"width:3000px;height:3000px\">双色球</div>"
+        + (grabFocus ? QByteArray("<script>window.focus(); "
+                                  "document.getElementById('box').focus();</script>")
+                     : QByteArray())
+        + "</body></html>";
 }
 
 const QByteArray kHtml = "text/html; charset=utf-8";
 
-using test::LoopbackSite;
 using test::centreOf;
 using test::evaluate;
+using test::LoopbackSite;
 
 // What the panel's document looks like to a user: whether scroll bars take room in the viewport,
 // whether the content overflows it, and the settings that hide the bars.
@@ -89,7 +89,8 @@ ScrollState scrollState(QWebEngineView *view)
         title: document.title || ''
     };
 })()
-)js")).toMap();
+)js"))
+                              .toMap();
     ScrollState s;
     s.hasBody = m.value(QStringLiteral("hasBody")).toBool();
     s.verticalBar = m.value(QStringLiteral("verticalBar"), -1).toInt();
@@ -131,8 +132,8 @@ public:
     QStringList errors;
 
 protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
-                                  int, const QString &) override
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int,
+                                  const QString &) override
     {
         if (level == ErrorMessageLevel)
             errors.append(message);
@@ -150,7 +151,7 @@ struct TestWindow : test::PanelWindow {
         const QString href = url.toString(QUrl::FullyEncoded);
         evaluate(window->WebBrowser2, QStringLiteral("location.href = '%1'; true").arg(href));
         return test::waitUntil([&] { return lowerLoads->count() > before; }, timeoutMs)
-               && lowerLoads->last().first().toBool();
+            && lowerLoads->last().first().toBool();
     }
 };
 
@@ -239,7 +240,8 @@ void TestWebPanels::arrivingPagesLeaveTheFocusInText1()
              QVariant(QStringLiteral("box")));
     QCOMPARE(evaluate(window.WebBrowser2, QStringLiteral("document.activeElement.id")),
              QVariant(QStringLiteral("box")));
-    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(), QStringLiteral("no"), 5000);
+    QELVORA_TRY_COMPARE(scrollState(window.WebBrowser2).scrollAttribute.toString(),
+                        QStringLiteral("no"), 5000);
     QCoreApplication::processEvents();
 
     QVERIFY(window.isActiveWindow());
@@ -262,17 +264,17 @@ void TestWebPanels::tabWalksTheWholeOrderAndWraps()
     window.Text1->setFocus();
     QCOMPARE(test::focusStop(window), QStringLiteral("Text1"));
 
-    const QStringList cycle = {
-        "Text2",  "Text3",  "Command1", "Text4",  "WebBrowser1#box", "Text5",
-        "Text6",  "Text7",  "Text8",    "WebBrowser2#box", "Command2", "Text9",
-        "Text10", "Text11", "Text12",   "Text13", "Text14", "Text15", "Text1"};
+    const QStringList cycle = {"Text2",    "Text3",  "Command1", "Text4",  "WebBrowser1#box",
+                               "Text5",    "Text6",  "Text7",    "Text8",  "WebBrowser2#box",
+                               "Command2", "Text9",  "Text10",   "Text11", "Text12",
+                               "Text13",   "Text14", "Text15",   "Text1"};
     QCOMPARE(test::tabThrough(window, 2 * cycle.size()).join(u' '), (cycle + cycle).join(u' '));
 
     window.Command3->setEnabled(true);
-    const QStringList back = {
-        "Text15", "Text14", "Text13", "Text12", "Text11", "Text10", "Text9", "Command3",
-        "Command2", "WebBrowser2#box", "Text8", "Text7", "Text6", "Text5",
-        "WebBrowser1#box", "Text4", "Command1", "Text3", "Text2", "Text1"};
+    const QStringList back = {"Text15", "Text14",   "Text13",   "Text12",   "Text11",
+                              "Text10", "Text9",    "Command3", "Command2", "WebBrowser2#box",
+                              "Text8",  "Text7",    "Text6",    "Text5",    "WebBrowser1#box",
+                              "Text4",  "Command1", "Text3",    "Text2",    "Text1"};
     const QStringList walkedBack = test::tabThrough(window, back.size(), true);
     window.Command3->setEnabled(false);
     QCOMPARE(walkedBack.join(u' '), back.join(u' '));
@@ -289,9 +291,11 @@ QStringList panelMenuAt(QWebEngineView *panel, const QPoint &spot)
         return {QStringLiteral("(panel not started)")};
     QTest::mouseClick(page, Qt::RightButton, {}, spot);
     QMenu *menu = nullptr;
-    if (!test::waitUntil([&] { return (menu = qobject_cast<QMenu *>(
-                                            QApplication::activePopupWidget())) != nullptr; },
-                         10000))
+    if (!test::waitUntil(
+            [&] {
+                return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) != nullptr;
+            },
+            10000))
         return {QStringLiteral("(no menu)")};
     QStringList texts;
     for (const QAction *action : menu->actions()) {
@@ -359,10 +363,10 @@ void TestWebPanels::laterPagesLoseTheirScrollBarsToo_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("byLink");
-    QTest::newRow("link, standards mode") << QStringLiteral("/later.htm") << QStringLiteral("later")
-                                          << true;
-    QTest::newRow("load(), quirks mode") << QStringLiteral("/quirks.htm")
-                                         << QStringLiteral("quirks") << false;
+    QTest::newRow("link, standards mode")
+        << QStringLiteral("/later.htm") << QStringLiteral("later") << true;
+    QTest::newRow("load(), quirks mode")
+        << QStringLiteral("/quirks.htm") << QStringLiteral("quirks") << false;
 }
 
 // Pages the lower panel goes on to later, through a link in its page or a new load, lose their
@@ -424,33 +428,26 @@ void TestWebPanels::linkLabelColourFollowsTheMouse()
 
     // Straight from the label onto other controls: the label stays blue, and the window's own
     // mouse-move handler never sees these moves, which do arrive at the control.
-    struct Over {
-        const char *name;
-        QWidget *control;
-        QPoint at;
-    };
-    const Over others[] = {
-        {"Text4", form->Text4, centre(form->Text4)},
-        {"Label10", form->Label10, centre(form->Label10)},
-        {"Label7", form->Label7, centre(form->Label7)},
-        {"Label1", form->Label1, QPoint(60, 226)},
-        {"Text1", form->Text1, centre(form->Text1)},
-        {"Command3 (disabled)", form->Command3, centre(form->Command3)},
-        {"WebBrowser2", form->WebBrowser2, centre(form->WebBrowser2)},
-        {"WebBrowser1", form->WebBrowser1, centre(form->WebBrowser1)},
+    // Each control by its name, the mouse over its centre unless a spot is given.
+    const std::pair<const char *, QPoint> others[] = {
+        {"Text4", {}}, {"Label10", {}},  {"Label7", {}},      {"Label1", QPoint(60, 226)},
+        {"Text1", {}}, {"Command3", {}}, {"WebBrowser2", {}}, {"WebBrowser1", {}},
     };
     QVERIFY(!form->Command3->isEnabled());
-    for (const Over &over : others) {
-        QWidget *hit = form->childAt(over.at);
-        QVERIFY2(hit && (hit == over.control || over.control->isAncestorOf(hit)), over.name);
+    for (const auto &[name, spot] : others) {
+        QWidget *control = test::control(*form, QString::fromLatin1(name));
+        QVERIFY2(control, name);
+        const QPoint at = spot.isNull() ? centre(control) : spot;
+        QWidget *hit = form->childAt(at);
+        QVERIFY2(hit && (hit == control || control->isAncestorOf(hit)), name);
         moves.clear();
-        QTest::mouseMove(window, over.at);
-        QVERIFY2(colour() == blue, over.name);
-        QVERIFY2(moves.to(form) == 0, over.name);
-        int delivered = moves.to(over.control);
-        for (QWidget *w : over.control->findChildren<QWidget *>())
+        QTest::mouseMove(window, at);
+        QVERIFY2(colour() == blue, name);
+        QVERIFY2(moves.to(form) == 0, name);
+        int delivered = moves.to(control);
+        for (QWidget *w : control->findChildren<QWidget *>())
             delivered += moves.to(w);
-        QVERIFY2(delivered > 0, over.name);
+        QVERIFY2(delivered > 0, name);
     }
 
     // Over the bare surface, separator lines included, it turns red again, through one call of
@@ -476,8 +473,7 @@ void TestWebPanels::linkLabelColourFollowsTheMouse()
     QCOMPARE(form->WebBrowser2->url(), lower);
     QVERIFY(!QApplication::activeModalWidget());
     const QWidgetList tops = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
-             1);
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }), 1);
     QTest::mouseMove(window, bare);
 }
 
@@ -527,8 +523,7 @@ void TestWebPanels::drawRunsWhateverThePanelsDo()
     QELVORA_TRY_VERIFY(window.Command1->isEnabled(), 10000);
 
     QCOMPARE(test::ballTexts(window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
-    QCOMPARE(window.Text4->text(),
-             QStringLiteral("第1次开奖结果:  07-12-03-30-01-25  +  09") + QString(78, u' '));
+    QCOMPARE(window.Text4->text(), test::logEntry(1, {7, 12, 3, 30, 1, 25}, 9));
     QCOMPARE(window.Label4->text(), QStringLiteral("1"));
     QCOMPARE(tw->random->shortfall, 0);
     QVERIFY(!window.drawRunning());

@@ -1,8 +1,8 @@
 // The window as it opens: title, size, controls at rest, timers set up and disabled, focus,
 // fonts, and the behaviour of locked and length-limited boxes.
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -14,11 +14,16 @@
 
 using namespace qelvora;
 
-class TestWindowStartup : public QObject {
+// Every case gets a window with the shipped random source, shown and active.
+class TestWindowStartup : public test::WindowTest {
     Q_OBJECT
+public:
+    TestWindowStartup()
+        : WindowTest({.scripted = false, .activate = true})
+    {
+    }
+
 private slots:
-    void init();
-    void cleanup();
     void titleSizeAndIcon();
     void controlsAtRest();
     void timersSetUpAndDisabled();
@@ -30,23 +35,7 @@ private slots:
     void timerSwitchSemantics();
     void accessibleNames();
     void opensWithoutNetwork();
-
-private:
-    std::unique_ptr<Form1> m_window;
 };
-
-void TestWindowStartup::init()
-{
-    m_window = std::make_unique<Form1>(nullptr, test::kNowhere);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-}
-
-void TestWindowStartup::cleanup()
-{
-    m_window.reset();
-}
 
 void TestWindowStartup::titleSizeAndIcon()
 {
@@ -94,43 +83,47 @@ void TestWindowStartup::timersSetUpAndDisabled()
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
         QCOMPARE(timer->timerType(), Qt::PreciseTimer);
     }
-    for (QTimer *t : {m_window->Timer1, m_window->Timer2, m_window->Timer3, m_window->Timer7,
-                      m_window->Timer8, m_window->Timer9, m_window->Timer10, m_window->Timer16})
-        QCOMPARE(t->interval(), 50);
-    for (QTimer *t : {m_window->Timer4, m_window->Timer5, m_window->Timer6, m_window->Timer11,
-                      m_window->Timer12, m_window->Timer13, m_window->Timer14})
-        QCOMPARE(t->interval(), 1000);
-    QCOMPARE(m_window->Timer15->interval(), 11000);
+    // Each timer by its name: the rollers 50 ms, the stop stages 1000 ms, the cycle 11000 ms.
+    const QList<int> stages = {4, 5, 6, 11, 12, 13, 14};
+    QStringList intervals;
+    QStringList expected;
+    for (int n = 1; n <= 16; ++n) {
+        const QString name = QStringLiteral("Timer%1").arg(n);
+        const auto *timer = test::control<QTimer>(*m_window, name);
+        intervals << name + u' '
+                + (timer ? QString::number(timer->interval()) : QStringLiteral("missing"));
+        expected << name + u' ' + QString::number(n == 15 ? 11000 : stages.contains(n) ? 1000 : 50);
+    }
+    QCOMPARE(intervals, expected);
 }
 
 void TestWindowStartup::focusAndTabOrder()
 {
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_window->Text1));
+    QTRY_COMPARE(test::focusStop(*m_window), QStringLiteral("Text1"));
     QTest::keyClick(m_window->Text1, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m_window->Text2));
+    QCOMPARE(test::focusStop(*m_window), QStringLiteral("Text2"));
 
     // The focus chain, each widget counted as the control it belongs to (a web panel's inner
     // render widget, created once the panel starts loading after the first paint, is the
     // panel).
     QTRY_VERIFY(m_window->WebBrowser1->focusProxy() && m_window->WebBrowser2->focusProxy());
     QCoreApplication::processEvents();
-    QList<QWidget *> chain;
+    QStringList chain;
     QWidget *w = m_window->Text1;
     do {
         QWidget *control = w;
         while (control && control->parentWidget() != m_window.get())
             control = control->parentWidget();
-        if (control && (w->focusPolicy() & Qt::TabFocus) && (chain.isEmpty() || chain.last() != control))
-            chain << control;
+        if (control && (w->focusPolicy() & Qt::TabFocus)
+            && (chain.isEmpty() || chain.last() != control->objectName()))
+            chain << control->objectName();
         w = w->nextInFocusChain();
     } while (w != m_window->Text1);
-    const QList<QWidget *> expected = {
-        m_window->Text1, m_window->Text2,  m_window->Text3,       m_window->Command1,
-        m_window->Text4, m_window->WebBrowser1, m_window->Text5,  m_window->Text6,
-        m_window->Text7, m_window->Text8,  m_window->WebBrowser2, m_window->Command2,
-        m_window->Command3, m_window->Text9, m_window->Text10,    m_window->Text11,
-        m_window->Text12, m_window->Text13, m_window->Text14,     m_window->Text15};
+    const QStringList expected = {"Text1",       "Text2",    "Text3",    "Command1", "Text4",
+                                  "WebBrowser1", "Text5",    "Text6",    "Text7",    "Text8",
+                                  "WebBrowser2", "Command2", "Command3", "Text9",    "Text10",
+                                  "Text11",      "Text12",   "Text13",   "Text14",   "Text15"};
     QCOMPARE(chain, expected);
 }
 
@@ -212,7 +205,7 @@ void TestWindowStartup::opensWithoutNetwork()
     // A window of its own, so that the spy is in place before the event loop runs: its panels
     // point at a port that refuses connections, and a failed load is reported by the panels
     // only.
-    m_window.reset();
+    dropWindow();
     Form1 window(nullptr, test::kNowhere);
     QSignalSpy finished(window.WebBrowser2, &QWebEngineView::loadFinished);
     window.show();

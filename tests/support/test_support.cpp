@@ -1,4 +1,5 @@
-// Test helpers: scripted chance, shortened timers, message catcher.
+// Test helpers: scripted chance, shortened timers, the window fixture, controls by name, the log
+// entry, the message catcher.
 #include "test_support.h"
 
 #include "clipboard_guard.h"
@@ -7,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTest>
@@ -103,21 +105,86 @@ MessageCatcher::MessageCatcher(int holdMs)
     m_poll.start();
 }
 
+QStringList MessageCatcher::texts() const
+{
+    QStringList texts;
+    for (const Message &message : seen)
+        texts << message.text;
+    return texts;
+}
+
+QStringList MessageCatcher::kinds() const
+{
+    QStringList kinds;
+    for (const Message &message : seen)
+        kinds << message.className + QStringLiteral(": ") + message.title;
+    return kinds;
+}
+
 void MessageCatcher::poll()
 {
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box)
-        return;
-    if (box != m_lastSeen) {
-        m_lastSeen = box;
-        m_openFor.start();
-        seen.append({box->windowTitle(), box->text()});
+    QWidget *modal = QApplication::activeModalWidget();
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (anyDialog && !modal) {
+        // A dialog need not be modal to stand in the user's way.
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top->isVisible() && qobject_cast<QDialog *>(top)) {
+                modal = top;
+                break;
+            }
+        }
     }
-    if (m_openFor.elapsed() < m_holdMs)
+    QWidget *caught = anyDialog ? modal : box;
+    if (!caught)
         return;
-    if (beforeAnswer)
+    if (caught != m_lastSeen) {
+        m_lastSeen = caught;
+        m_openFor.start();
+        seen.append({caught->windowTitle(), box ? box->text() : QString(),
+                     QString::fromLatin1(caught->metaObject()->className())});
+        if (insteadOfAnswer) {
+            insteadOfAnswer();
+            return;
+        }
+    }
+    if (insteadOfAnswer) {
+        if (m_openFor.elapsed() < 2000)
+            return;
+        leftOpen = true;
+    } else if (m_openFor.elapsed() < m_holdMs) {
+        return;
+    } else if (beforeAnswer) {
         beforeAnswer();
-    box->button(QMessageBox::Ok)->click();
+    }
+    if (box && box->button(QMessageBox::Ok))
+        box->button(QMessageBox::Ok)->click();
+    else if (auto *dialog = qobject_cast<QDialog *>(caught))
+        dialog->reject();
+    else
+        caught->close();
+}
+
+QString logEntry(const QString &counter, const QStringList &balls)
+{
+    return QStringLiteral("第") + counter + QStringLiteral("次开奖结果:  ")
+        + balls.mid(0, 6).join(u'-') + QStringLiteral("  +  ") + balls.value(6) + QString(78, u' ');
+}
+
+QString logEntry(qint64 counter, std::initializer_list<int> reds, int blue)
+{
+    QStringList balls;
+    for (int red : reds)
+        balls << QStringLiteral("%1").arg(red, 2, 10, QLatin1Char('0'));
+    balls << QStringLiteral("%1").arg(blue, 2, 10, QLatin1Char('0'));
+    return logEntry(QString::number(counter), balls);
+}
+
+QList<QLineEdit *> referenceBoxesByName(const Form1 &window)
+{
+    QList<QLineEdit *> boxes;
+    for (int n = 9; n <= 15; ++n)
+        boxes << control<QLineEdit>(window, QStringLiteral("Text%1").arg(n));
+    return boxes;
 }
 
 void putOnClipboard(const QString &text)
@@ -151,20 +218,20 @@ bool PanelWindow::waitForBothLoads(int timeoutMs)
 // Where the centre of the first element that matches the selector lies in the panel.
 QPoint centreOf(QWebEngineView *panel, const QString &selector)
 {
-    const QVariantList xy =
-        evaluate(panel, QStringLiteral("(function () { var r = document.querySelector('%1')"
-                                       ".getBoundingClientRect(); return [r.left + r.width / 2, "
-                                       "r.top + r.height / 2]; })()")
-                            .arg(selector))
-            .toList();
+    const QVariantList xy = evaluate(panel,
+                                     QStringLiteral(
+                                         "(function () { var r = document.querySelector('%1')"
+                                         ".getBoundingClientRect(); return [r.left + r.width / 2, "
+                                         "r.top + r.height / 2]; })()")
+                                         .arg(selector))
+                                .toList();
     return xy.size() == 2 ? QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble())) : QPoint();
 }
 
 QStringList ballTexts(const Form1 &window)
 {
-    return {window.Text1->text(), window.Text2->text(), window.Text3->text(),
-            window.Text5->text(), window.Text6->text(), window.Text7->text(),
-            window.Text8->text()};
+    return {window.Text1->text(), window.Text2->text(), window.Text3->text(), window.Text5->text(),
+            window.Text6->text(), window.Text7->text(), window.Text8->text()};
 }
 
 QString buttonStates(const Form1 &window)
@@ -177,8 +244,7 @@ QString buttonStates(const Form1 &window)
 
 void setReference(Form1 &window, const QStringList &texts)
 {
-    QLineEdit *boxes[] = {window.Text9,  window.Text10, window.Text11, window.Text12,
-                          window.Text13, window.Text14, window.Text15};
+    const QList<QLineEdit *> boxes = referenceBoxesByName(window);
     for (int i = 0; i < 7; ++i)
         boxes[i]->setText(texts.value(i));
 }
@@ -203,38 +269,24 @@ QVariant evaluate(QWebEngineView *view, const QString &script)
 
 QString focusStop(const Form1 &window)
 {
-    const std::pair<const char *, QWidget *> controls[] = {
-        {"Text1", window.Text1},         {"Text2", window.Text2},
-        {"Text3", window.Text3},         {"Text4", window.Text4},
-        {"Text5", window.Text5},         {"Text6", window.Text6},
-        {"Text7", window.Text7},         {"Text8", window.Text8},
-        {"Text9", window.Text9},         {"Text10", window.Text10},
-        {"Text11", window.Text11},       {"Text12", window.Text12},
-        {"Text13", window.Text13},       {"Text14", window.Text14},
-        {"Text15", window.Text15},       {"Command1", window.Command1},
-        {"Command2", window.Command2},   {"Command3", window.Command3},
-        {"WebBrowser1", window.WebBrowser1}, {"WebBrowser2", window.WebBrowser2},
-    };
     QWidget *control = QApplication::focusWidget();
     while (control && control->parentWidget() != &window)
         control = control->parentWidget();
-    for (const auto &[name, widget] : controls) {
-        if (widget != control)
-            continue;
-        QString stop = QString::fromLatin1(name);
-        if (auto *panel = qobject_cast<QWebEngineView *>(widget)) {
-            const QString element =
-                evaluate(panel, QStringLiteral(
-                                    "(function () { var e = document.activeElement; "
-                                    "if (!e || e === document.body || e === document.documentElement)"
-                                    " return ''; return e.id || e.tagName.toLowerCase(); })()"))
-                    .toString();
-            if (!element.isEmpty())
-                stop += u'#' + element;
-        }
-        return stop;
+    if (!control || control->objectName().isEmpty())
+        return QStringLiteral("none");
+    QString stop = control->objectName();
+    if (auto *panel = qobject_cast<QWebEngineView *>(control)) {
+        const QString element =
+            evaluate(
+                panel,
+                QStringLiteral("(function () { var e = document.activeElement; "
+                               "if (!e || e === document.body || e === document.documentElement)"
+                               " return ''; return e.id || e.tagName.toLowerCase(); })()"))
+                .toString();
+        if (!element.isEmpty())
+            stop += u'#' + element;
     }
-    return QStringLiteral("none");
+    return stop;
 }
 
 QStringList tabThrough(const Form1 &window, int presses, bool backwards)
@@ -272,6 +324,39 @@ QStringList tabThrough(const Form1 &window, int presses, bool backwards)
         stops << (settled ? stop : stop + QStringLiteral(" (unsettled)"));
     }
     return stops;
+}
+
+void WindowTest::init()
+{
+    if (m_options.scripted) {
+        m_window = makeScriptedWindow(m_random).release();
+    } else {
+        m_random = nullptr;
+        m_window = new Form1(nullptr, kNowhere);
+    }
+    if (m_options.timerFactor != 1)
+        shortenTimers(*m_window, m_options.timerFactor);
+    if (m_options.show || m_options.activate) {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+    if (m_options.activate) {
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+    }
+    windowCreated();
+}
+
+void WindowTest::cleanup()
+{
+    dropWindow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void WindowTest::dropWindow()
+{
+    delete m_window.data();
+    m_random = nullptr;
 }
 
 } // namespace qelvora::test

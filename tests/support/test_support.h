@@ -1,20 +1,22 @@
 // Helpers shared by the window tests: a scripted random source, a way to shorten every timer of
-// a window, and a catcher that reads and answers modal message boxes.
+// a window, a base fixture that opens a fresh window for every case, controls found by their
+// object names, the text of a log entry, and a catcher that reads and answers modal messages.
 #pragma once
 
 #include "form1.h"
 #include "program_start.h"
 #include "random_source.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QString>
-#include <QTimer>
-#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QVariant>
 
 #include <deque>
@@ -36,16 +38,23 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 void pause(int ms);
 
 // QTRY_VERIFY_WITH_TIMEOUT and QTRY_COMPARE_WITH_TIMEOUT on waitUntil().
-#define QELVORA_TRY_VERIFY(expr, timeoutMs)                                                       \
-    do {                                                                                          \
-        qelvora::test::waitUntil([&] { return bool(expr); }, timeoutMs);                          \
-        QVERIFY(expr);                                                                            \
+#define QELVORA_TRY_VERIFY(expr, timeoutMs)                                                        \
+    do {                                                                                           \
+        qelvora::test::waitUntil([&] { return bool(expr); }, timeoutMs);                           \
+        QVERIFY(expr);                                                                             \
     } while (false)
-#define QELVORA_TRY_COMPARE(actual, expected, timeoutMs)                                          \
-    do {                                                                                          \
-        qelvora::test::waitUntil([&] { return (actual) == (expected); }, timeoutMs);              \
-        QCOMPARE(actual, expected);                                                               \
+#define QELVORA_TRY_COMPARE(actual, expected, timeoutMs)                                           \
+    do {                                                                                           \
+        qelvora::test::waitUntil([&] { return (actual) == (expected); }, timeoutMs);               \
+        QCOMPARE(actual, expected);                                                                \
     } while (false)
+
+// The texts of the window's messages: the reference check's refusal, the match that ends a run,
+// and Stop's notice.
+inline const QString kFillAll = QStringLiteral(
+    "请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号");
+inline const QString kFound = QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了");
+inline const QString kStopping = QStringLiteral("本次摇奖结束后，将停止继续摇奖");
 
 // A site on loopback whose port refuses connections: the web panels get no page and no test
 // ever reaches beyond this machine.
@@ -89,21 +98,38 @@ void shortenTimers(Form1 &window, int factor = 50);
 void runAllStages(Form1 &window);
 
 // While alive, finds every modal message box that opens, records its title and text and clicks
-// its OK button, at once or after holding it open for holdMs. A modal box runs its own event
-// loop inside the handler that opened it, so whatever a test wants to see while the box is open
-// it looks at in beforeAnswer.
+// its OK button, at once or after holding it open for holdMs. A modal box runs its own event loop
+// inside the handler that opened it, so whatever a test wants to see while the box is open it
+// looks at in beforeAnswer.
+//
+// insteadOfAnswer, when set, runs once as each box opens, in place of answering it (closing or
+// deleting the window under the box, say). A box it leaves open is answered after about two
+// seconds all the same and leftOpen is set, so that the test fails on its checks rather than
+// hanging.
+//
+// With anyDialog set it also catches every other dialog that comes up, modal or not, and closes
+// it (reject()); kinds() then tells each one caught as "class: title".
 class MessageCatcher : public QObject {
     Q_OBJECT
 public:
     struct Message {
         QString title;
-        QString text;
+        QString text; // empty for a dialog that is not a message box
+        QString className;
     };
 
     explicit MessageCatcher(int holdMs = 0);
 
+    // The texts of the messages seen, in order.
+    QStringList texts() const;
+    // "class: title" of everything caught, in order ("QMessageBox: 摇奖提示框").
+    QStringList kinds() const;
+
     QList<Message> seen;
     std::function<void()> beforeAnswer;
+    std::function<void()> insteadOfAnswer;
+    bool anyDialog = false;
+    bool leftOpen = false;
 
 private:
     void poll();
@@ -113,6 +139,23 @@ private:
     QPointer<QWidget> m_lastSeen;
     QElapsedTimer m_openFor;
 };
+
+// The text of one result log entry, as the window appends it: "第<n>次开奖结果:  " then the six
+// reds in drawing order joined by '-', "  +  ", the blue, and 78 blanks. balls are the seven
+// texts as the boxes show them; the numbers are written in their two-digit form.
+QString logEntry(const QString &counter, const QStringList &balls);
+QString logEntry(qint64 counter, std::initializer_list<int> reds, int blue);
+
+// The control of the window with the given object name ("Text4", "Command1", "Timer15"), or
+// null. Every control carries its name in the window as its object name.
+template <class T = QWidget>
+T *control(const Form1 &window, const QString &name)
+{
+    return window.findChild<T *>(name, Qt::FindDirectChildrenOnly);
+}
+
+// The seven reference boxes Text9..Text15, found by name, in position order.
+QList<QLineEdit *> referenceBoxesByName(const Form1 &window);
 
 // The seven ball boxes' texts, in position order.
 QStringList ballTexts(const Form1 &window);
@@ -155,9 +198,10 @@ struct PanelWindow {
 // Where the centre of the first element that matches the selector lies in the panel.
 QPoint centreOf(QWebEngineView *panel, const QString &selector);
 
-// Where the keyboard focus is, by control name ("Text4", "Command1", ...; "none" outside the
-// window's controls). Inside a web panel, its inner widget counts as the panel, and the page
-// element that has the focus, if any, follows after '#', by its id or else its tag name
+// Where the keyboard focus is, by the object name of the control that holds it ("Text4",
+// "Command1", ...; "none" outside the window's controls). Inside a web panel, its inner widget
+// counts as the panel, and the page element that has the focus, if any, follows after '#', by its
+// id or else its tag name
 // ("WebBrowser1#box", "WebBrowser1#button").
 QString focusStop(const Form1 &window);
 
@@ -167,16 +211,55 @@ QString focusStop(const Form1 &window);
 // five seconds for the stop to change and then for it to settle.
 QStringList tabThrough(const Form1 &window, int presses, bool backwards = false);
 
+// How a window test wants the window that every case gets.
+struct WindowOptions {
+    bool scripted = true;  // a ScriptedRandom source (makeScriptedWindow); else the shipped one
+    int timerFactor = 1;   // every timer's interval divided by this (shortenTimers); 1 keeps them
+    bool show = false;     // shown, init() waiting until it is on the screen
+    bool activate = false; // shown and activated, init() waiting until it is the active window
+};
+
+// The base of the window tests: init() opens a fresh window on the loopback site for every case,
+// as the derived class' options ask, and cleanup() deletes it and whatever it left to be deleted
+// later. Qt Test finds init() and cleanup() here by name; a derived class declares only its
+// cases as slots, and does its own set-up in windowCreated().
+class WindowTest : public QObject {
+    Q_OBJECT
+protected:
+    explicit WindowTest(WindowOptions options)
+        : m_options(options)
+    {
+    }
+
+    // Runs at the end of init(), with the window set up.
+    virtual void windowCreated() { }
+
+    // Deletes the window at once, for a case that opens a window of its own.
+    void dropWindow();
+
+    // The window of the case; null once the case has deleted it.
+    QPointer<Form1> m_window;
+    // Its scripted random source; null with the shipped one.
+    ScriptedRandom *m_random = nullptr;
+
+private slots:
+    void init();
+    void cleanup();
+
+private:
+    WindowOptions m_options;
+};
+
 } // namespace qelvora::test
 
 // The main() of a window test: the program's own start (application object, fonts, texts,
 // renderer), then the test object, as QTEST_MAIN would run it.
-#define QELVORA_TEST_MAIN(TestObject)                                                            \
-    int main(int argc, char *argv[])                                                             \
-    {                                                                                            \
-        const auto app = qelvora::startProgram(argc, argv);                                      \
-        app->setAttribute(Qt::AA_Use96Dpi, true);                                                \
-        TestObject test;                                                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                                                               \
-        return QTest::qExec(&test, argc, argv);                                                  \
+#define QELVORA_TEST_MAIN(TestObject)                                                              \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        const auto app = qelvora::startProgram(argc, argv);                                        \
+        app->setAttribute(Qt::AA_Use96Dpi, true);                                                  \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }
