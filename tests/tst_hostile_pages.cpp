@@ -218,47 +218,6 @@ int niceOf(pid_t tid)
 }
 
 // Whether a window is shown on the screen (a widget may be visible and yet not on the screen).
-bool isOnScreen(QWidget *top)
-{
-    return top->isVisible() && top->windowHandle() && top->windowHandle()->isVisible();
-}
-
-// Records every modal dialog that comes up while it lives, and answers it: a message box by its
-// OK button (the window's own messages need that), any other dialog by closing it.
-class ModalRecorder : public QObject {
-public:
-    ModalRecorder()
-    {
-        m_poll.setInterval(5);
-        connect(&m_poll, &QTimer::timeout, this, &ModalRecorder::poll);
-        m_poll.start();
-    }
-    QStringList seen; // "class: title"
-
-private:
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        const QWidgetList tops = QApplication::topLevelWidgets();
-        for (QWidget *top : tops) {
-            if (!modal && isOnScreen(top) && qobject_cast<QDialog *>(top))
-                modal = top;
-        }
-        if (!modal)
-            return;
-        seen << QString::fromLatin1(modal->metaObject()->className()) + QStringLiteral(": ")
-                    + modal->windowTitle();
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        if (box && box->button(QMessageBox::Ok))
-            box->button(QMessageBox::Ok)->click();
-        else if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
-        else
-            modal->close();
-    }
-    QTimer m_poll;
-};
-
 // The shared panel window, able to run a draw through the real button.
 struct TestWindow : test::PanelWindow {
     using test::PanelWindow::PanelWindow;
@@ -497,7 +456,8 @@ void TestHostilePages::fileInputsOpenNoDialog()
     const auto tw = openWindow(kQuietPage, twoTargets("<input type=\"file\" multiple>"));
     QVERIFY(tw);
     QWebEngineView *panel = tw->window->WebBrowser2;
-    ModalRecorder modals;
+    test::MessageCatcher modals;
+    modals.anyDialog = true;
     evaluate(panel, QStringLiteral("window.picked = 0; document.getElementById('go')"
                                    ".addEventListener('change', function () { ++window.picked; });"
                                    " true"));
@@ -506,7 +466,7 @@ void TestHostilePages::fileInputsOpenNoDialog()
     clickElement(panel, QStringLiteral("#after"));
     QCOMPARE(evaluate(panel, QStringLiteral("window.picked")), QVariant(0));
     QELVORA_TRY_COMPARE(panel->url(), m_site->url("/after.htm"), 10000);
-    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+    QCOMPARE(modals.kinds().join(QStringLiteral("; ")), QString());
 }
 
 // A page that wants to be asked before it is left (beforeunload, after the user has clicked in
@@ -521,11 +481,12 @@ void TestHostilePages::leavingAPageAsksNothing()
     QWebEngineView *panel = tw->window->WebBrowser2;
     const QUrl start = panel->url();
     const qsizetype afterRequests = m_site->count("/after.htm");
-    ModalRecorder modals;
+    test::MessageCatcher modals;
+    modals.anyDialog = true;
     clickElement(panel, QStringLiteral("#go"));
     clickElement(panel, QStringLiteral("#after"));
     test::pause(500);
-    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+    QCOMPARE(modals.kinds().join(QStringLiteral("; ")), QString());
     QCOMPARE(panel->url(), start);
     QCOMPARE(m_site->count("/after.htm"), afterRequests);
 }
@@ -768,7 +729,8 @@ for (var i = 0; ; ++i) {
 )js");
     m_site->put(kNewsPath, kHtml, storm);
     m_site->put(kLotteryPathOnWire, kHtml, storm);
-    ModalRecorder modals;
+    test::MessageCatcher modals;
+    modals.anyDialog = true;
     TestWindow tw(m_site->base());
     Form1 &window = *tw.window;
     window.show();
@@ -786,7 +748,7 @@ for (var i = 0; ; ++i) {
     QELVORA_TRY_COMPARE(modals.seen.size(), 1, 5000);
     QELVORA_TRY_VERIFY(!window.Timer15->isActive() && !window.drawRunning(), 5000);
     QCOMPARE(test::buttonStates(window), QStringLiteral("110"));
-    QCOMPARE(modals.seen, QStringList{QStringLiteral("QMessageBox: 摇奖提示框")});
+    QCOMPARE(modals.kinds(), QStringList{QStringLiteral("QMessageBox: 摇奖提示框")});
 
     QVERIFY(window.windowHandle()->close());
     QVERIFY(!window.isVisible());
@@ -970,7 +932,8 @@ void TestHostilePages::inputsOpenNoDialog()
     const auto tw = openWindow(kQuietPage, twoTargets(input));
     QVERIFY(tw);
     QWebEngineView *panel = tw->window->WebBrowser2;
-    ModalRecorder modals;
+    test::MessageCatcher modals;
+    modals.anyDialog = true;
     QStringList blocking;
     QTimer watch;
     watch.setInterval(5);
@@ -989,7 +952,7 @@ void TestHostilePages::inputsOpenNoDialog()
     test::pause(200);
     clickElement(panel, QStringLiteral("#after"));
     QELVORA_TRY_COMPARE(panel->url(), m_site->url("/after.htm"), 10000);
-    QCOMPARE(modals.seen.join(QStringLiteral("; ")), QString());
+    QCOMPARE(modals.kinds().join(QStringLiteral("; ")), QString());
     QCOMPARE(blocking.join(QStringLiteral("; ")), QString());
     QCOMPARE(panel->findChildren<QDialog *>().size(), 0);
     QVERIFY(tw->draws());

@@ -126,9 +126,11 @@ void MessageCatcher::poll()
     QWidget *modal = QApplication::activeModalWidget();
     auto *box = qobject_cast<QMessageBox *>(modal);
     if (anyDialog && !modal) {
-        // A dialog need not be modal to stand in the user's way.
+        // A dialog need not be modal to stand in the user's way; one kept off the screen does not.
         for (QWidget *top : QApplication::topLevelWidgets()) {
-            if (top->isVisible() && qobject_cast<QDialog *>(top)) {
+            const bool onScreen =
+                top->isVisible() && top->windowHandle() && top->windowHandle()->isVisible();
+            if (onScreen && qobject_cast<QDialog *>(top)) {
                 modal = top;
                 break;
             }
