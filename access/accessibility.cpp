@@ -430,10 +430,7 @@ public:
     {
         replaceText(startOffset, endOffset, QString());
     }
-    void insertText(int offset, const QString &text) override
-    {
-        replaceText(offset, offset, text);
-    }
+    void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
     void replaceText(int startOffset, int endOffset, const QString &text) override
     {
         if (m_locked)
@@ -650,10 +647,7 @@ void installAccessibleInterfaces()
     Q_UNUSED(quiet);
 }
 
-int keyForwardingTimeouts()
-{
-    return g_keyForwardingTimeouts;
-}
+int keyForwardingTimeouts() { return g_keyForwardingTimeouts; }
 
 void nameControls(Form1 *window)
 {

@@ -28,10 +28,7 @@ namespace {
 // only widgets that accept focus themselves, and a panel does not by default. Placing the inner
 // widget alone would leave the panel behind in its old place, where Tab would stop on it a
 // second time. So the panel accepts focus itself and is placed as a whole.
-void takesItsPlaceInTheTabOrder(QWebEngineView *panel)
-{
-    panel->setFocusPolicy(Qt::StrongFocus);
-}
+void takesItsPlaceInTheTabOrder(QWebEngineView *panel) { panel->setFocusPolicy(Qt::StrongFocus); }
 
 // Return and the keypad's Enter press the button that has the focus, once per press, as Space
 // does. QPushButton does that itself only as an auto-default button, but such a button makes
@@ -274,10 +271,10 @@ void Form1::setUpTabOrder()
 {
     // Labels take places in the order but never take focus; these are the focusable controls
     // in their order. Tab goes on from the last to the first.
-    const QList<QWidget *> order = {Text1,  Text2,  Text3,  Command1, Text4,  WebBrowser1,
-                                    Text5,  Text6,  Text7,  Text8,    WebBrowser2, Command2,
-                                    Command3, Text9, Text10, Text11, Text12, Text13, Text14,
-                                    Text15};
+    const QList<QWidget *> order = {Text1,       Text2,    Text3,    Command1, Text4,
+                                    WebBrowser1, Text5,    Text6,    Text7,    Text8,
+                                    WebBrowser2, Command2, Command3, Text9,    Text10,
+                                    Text11,      Text12,   Text13,   Text14,   Text15};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

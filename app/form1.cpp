@@ -258,16 +258,19 @@ struct TimerEntry {
     int intervalMs;
 };
 
-#define QELVORA_TIMER(n, intervalMs) {"Timer" #n, &Form1::Timer##n, &Form1::Timer##n##_Timer, intervalMs}
+#define QELVORA_TIMER(n, intervalMs)                                                               \
+    {                                                                                              \
+        "Timer" #n, &Form1::Timer##n, &Form1::Timer##n##_Timer, intervalMs                         \
+    }
 constexpr int kStageMs = 1000;  // stop stages 1..7
 constexpr int kRollerMs = 50;   // ball rollers
 constexpr int kCycleMs = 11000; // the automatic comparison cycle
 constexpr TimerEntry kTimers[] = {
-    QELVORA_TIMER(16, kRollerMs), QELVORA_TIMER(15, kCycleMs),  QELVORA_TIMER(1, kRollerMs),
-    QELVORA_TIMER(2, kRollerMs),  QELVORA_TIMER(3, kRollerMs),  QELVORA_TIMER(7, kRollerMs),
-    QELVORA_TIMER(8, kRollerMs),  QELVORA_TIMER(9, kRollerMs),  QELVORA_TIMER(10, kRollerMs),
-    QELVORA_TIMER(4, kStageMs),   QELVORA_TIMER(5, kStageMs),   QELVORA_TIMER(6, kStageMs),
-    QELVORA_TIMER(11, kStageMs),  QELVORA_TIMER(12, kStageMs),  QELVORA_TIMER(13, kStageMs),
+    QELVORA_TIMER(16, kRollerMs), QELVORA_TIMER(15, kCycleMs), QELVORA_TIMER(1, kRollerMs),
+    QELVORA_TIMER(2, kRollerMs),  QELVORA_TIMER(3, kRollerMs), QELVORA_TIMER(7, kRollerMs),
+    QELVORA_TIMER(8, kRollerMs),  QELVORA_TIMER(9, kRollerMs), QELVORA_TIMER(10, kRollerMs),
+    QELVORA_TIMER(4, kStageMs),   QELVORA_TIMER(5, kStageMs),  QELVORA_TIMER(6, kStageMs),
+    QELVORA_TIMER(11, kStageMs),  QELVORA_TIMER(12, kStageMs), QELVORA_TIMER(13, kStageMs),
     QELVORA_TIMER(14, kStageMs),
 };
 #undef QELVORA_TIMER

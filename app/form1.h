@@ -6,11 +6,11 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
-#include <QList>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 #include <QWidget>
@@ -74,8 +74,8 @@ public:
     bool drawRunning() const;
 
     // Controls, by the names of the window description.
-    LockedLineEdit *Text1, *Text2, *Text3, *Text5, *Text6, *Text7, *Text8; // ball boxes
-    LogTextBox *Text4;                                                     // result log
+    LockedLineEdit *Text1, *Text2, *Text3, *Text5, *Text6, *Text7, *Text8;  // ball boxes
+    LogTextBox *Text4;                                                      // result log
     QLineEdit *Text9, *Text10, *Text11, *Text12, *Text13, *Text14, *Text15; // reference
     QPushButton *Command1, *Command2, *Command3;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,

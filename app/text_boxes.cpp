@@ -65,10 +65,7 @@ void LockedLineEdit::keyPressEvent(QKeyEvent *event)
     event->ignore();
 }
 
-void LockedLineEdit::inputMethodEvent(QInputMethodEvent *event)
-{
-    event->ignore();
-}
+void LockedLineEdit::inputMethodEvent(QInputMethodEvent *event) { event->ignore(); }
 
 void LockedLineEdit::mouseReleaseEvent(QMouseEvent *event)
 {
@@ -103,10 +100,7 @@ LogTextBox::LogTextBox(int maxLength, QWidget *parent)
     setUndoRedoEnabled(false);
 }
 
-QString LogTextBox::text() const
-{
-    return toPlainText();
-}
+QString LogTextBox::text() const { return toPlainText(); }
 
 void LogTextBox::setText(const QString &text)
 {

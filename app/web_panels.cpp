@@ -105,8 +105,7 @@ void Form1::connectWebPanels()
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, view](const QPoint &position) { showPanelMenu(view, position); });
     }
-    connect(WebBrowser2, &QWebEngineView::loadFinished, this,
-            &Form1::WebBrowser2_DocumentComplete);
+    connect(WebBrowser2, &QWebEngineView::loadFinished, this, &Form1::WebBrowser2_DocumentComplete);
     panelWatch = new PanelWatch(this);
     ClipboardGuard::install();
 }
@@ -168,15 +167,9 @@ void Form1::WebBrowser2_DocumentComplete()
     WebBrowser2->page()->runJavaScript(QString::fromUtf8(kHideScrollBars));
 }
 
-void Form1::Label5_MouseMove()
-{
-    setTextColor(Label5, kPureBlue);
-}
+void Form1::Label5_MouseMove() { setTextColor(Label5, kPureBlue); }
 
-void Form1::Form_MouseMove()
-{
-    setTextColor(Label5, kPureRed);
-}
+void Form1::Form_MouseMove() { setTextColor(Label5, kPureRed); }
 
 // Mouse moves over a control stay with that control: the window's own mouse-move handler sees
 // only its bare surface. The link label sees its own.
@@ -187,7 +180,6 @@ void Form1::keepMouseMovesWithControls()
     Label5->setMouseTracking(true);
     Label5->installEventFilter(this);
 }
-
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {

@@ -70,8 +70,9 @@ QStringList waitForPanels(Form1 &window, int timeoutMs)
     QObject context;
     for (QWebEngineView *view : {window.WebBrowser1, window.WebBrowser2}) {
         QObject::connect(view, &QWebEngineView::loadFinished, &context, [&, view](bool ok) {
-            outcomes.append(QLatin1String(view == window.WebBrowser1 ? "WebBrowser1" : "WebBrowser2")
-                            + QLatin1String(ok ? " loaded" : " failed"));
+            outcomes.append(
+                QLatin1String(view == window.WebBrowser1 ? "WebBrowser1" : "WebBrowser2")
+                + QLatin1String(ok ? " loaded" : " failed"));
         });
     }
     static_cast<void>(test::waitUntil([&] { return outcomes.size() == 2; }, timeoutMs));
@@ -90,15 +91,9 @@ bool runManualDraw(Form1 &window, int timeoutMs)
     return settled.exec() == 0;
 }
 
-qint64 monotonicNs()
-{
-    return readClock(CLOCK_MONOTONIC);
-}
+qint64 monotonicNs() { return readClock(CLOCK_MONOTONIC); }
 
-qint64 processCpuNs()
-{
-    return readClock(CLOCK_PROCESS_CPUTIME_ID);
-}
+qint64 processCpuNs() { return readClock(CLOCK_PROCESS_CPUTIME_ID); }
 
 Summary summarize(std::vector<double> values)
 {
@@ -128,9 +123,9 @@ QString statsRow(const QString &name, const std::vector<double> &values, bool wi
 {
     const Summary s = summarize(values);
     return name.leftJustified(14) + QString::number(s.count).rightJustified(6)
-           + number(s.median, 2, withSign).rightJustified(10)
-           + number(s.max, 2, withSign).rightJustified(10)
-           + number(s.min, 2, withSign).rightJustified(10);
+        + number(s.median, 2, withSign).rightJustified(10)
+        + number(s.max, 2, withSign).rightJustified(10)
+        + number(s.min, 2, withSign).rightJustified(10);
 }
 
 void say(const QString &line)

@@ -12,10 +12,10 @@
 // refuse: their error page; burn: a page that keeps every core busy, to see that such a page
 // leaves the draw its timing; console, title, icon, navigate and history: pages that flood the
 // program with what a page sends it; the names are listed in bench_support.h).
-#include "program_start.h"
-#include "text_boxes.h"
 #include "bench/bench_support.h"
 #include "draw_slots.h"
+#include "program_start.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -158,9 +158,10 @@ int main(int argc, char *argv[])
                        "source; Qt %2, platform %3, %4")
             .arg(draws)
             .arg(QString::fromLatin1(qVersion()), QGuiApplication::platformName(),
-                 withPanels ? QStringLiteral("web panels on %1 (%2): %3")
-                                  .arg(siteUrl.toString(), siteName, loaded.join(QStringLiteral(", ")))
-                            : QStringLiteral("WITHOUT web panels (deleted before show)")));
+                 withPanels
+                     ? QStringLiteral("web panels on %1 (%2): %3")
+                           .arg(siteUrl.toString(), siteName, loaded.join(QStringLiteral(", ")))
+                     : QStringLiteral("WITHOUT web panels (deleted before show)")));
     say();
 
     const std::vector<DrawRecord> records = recordDraws(window, draws);
@@ -192,8 +193,8 @@ int main(int argc, char *argv[])
             .arg(kTickErrorMaxMs));
     say(QStringLiteral("position      ticks    median       max       min   rejected"));
     for (int i = 0; i < kPositions; ++i) {
-        say(statsRow(QString::number(i + 1) + QLatin1String(i == 6 ? " (blue)" : ""),
-                     tickErrors[i], true)
+        say(statsRow(QString::number(i + 1) + QLatin1String(i == 6 ? " (blue)" : ""), tickErrors[i],
+                     true)
             + QString::number(rejections[i]).rightJustified(11));
     }
     say(statsRow(QStringLiteral("all ticks"), allTickErrors, true)
@@ -258,7 +259,9 @@ int main(int argc, char *argv[])
          ticks.median <= kTickErrorMedianMs, number(ticks.median, 2, true)},
         {QStringLiteral("stage tick error max <= %1 ms").arg(kTickErrorMaxMs),
          ticks.max <= kTickErrorMaxMs, number(ticks.max, 2, true)},
-        {QStringLiteral("roller period median %1 +/- %2 ms").arg(kRollerMs).arg(kRollerPeriodToleranceMs),
+        {QStringLiteral("roller period median %1 +/- %2 ms")
+             .arg(kRollerMs)
+             .arg(kRollerPeriodToleranceMs),
          std::abs(period - kRollerMs) <= kRollerPeriodToleranceMs, number(period, 2)},
         {QStringLiteral("blue settle <= %1 ms after the blue pick").arg(kBlueSettleMs),
          settleMax <= kBlueSettleMs, QStringLiteral("max ") + number(settleMax, 2)},

@@ -18,11 +18,11 @@
 //   --child attack NAME SECONDS: opens the window on the serve site, then loads the named memory
 //       attack into the lower panel and samples the Pss of the whole tree and of the program's
 //       own process every 100 ms for SECONDS; prints their peaks, and what is left at the end.
+#include "bench/bench_support.h"
 #include "panel_watch.h"
 #include "program_start.h"
-#include "text_boxes.h"
-#include "bench/bench_support.h"
 #include "support/memory_attacks.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -117,8 +117,9 @@ QMap<pid_t, qint64> treeCpuNs()
     for (pid_t pid : processTree()) {
         const QList<QByteArray> fields = statFields(pid);
         if (fields.size() > kStime)
-            used.insert(pid, (fields.at(kUtime).toLongLong() + fields.at(kStime).toLongLong())
-                                 * (1000000000 / sysconf(_SC_CLK_TCK)));
+            used.insert(pid,
+                        (fields.at(kUtime).toLongLong() + fields.at(kStime).toLongLong())
+                            * (1000000000 / sysconf(_SC_CLK_TCK)));
     }
     return used;
 }
@@ -157,10 +158,13 @@ protected:
     {
         if (event->type() == QEvent::Paint && paintEvent < 0) {
             paintEvent = monotonicNs();
-            QMetaObject::invokeMethod(this, [this] {
-                paintDone = monotonicNs();
-                QTimer::singleShot(300, qApp, &QCoreApplication::quit);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    paintDone = monotonicNs();
+                    QTimer::singleShot(300, qApp, &QCoreApplication::quit);
+                },
+                Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -186,8 +190,12 @@ int runStartupChild(bool withPanels, qint64 mainEntered, int argc, char *argv[])
     if (watch.paintDone < 0)
         return 1;
     say(QStringLiteral("@phases %1 %2 %3 %4 %5 %6")
-            .arg(mainEntered).arg(applicationReady).arg(windowBuilt).arg(showReturned)
-            .arg(watch.paintEvent).arg(watch.paintDone));
+            .arg(mainEntered)
+            .arg(applicationReady)
+            .arg(windowBuilt)
+            .arg(showReturned)
+            .arg(watch.paintEvent)
+            .arg(watch.paintDone));
     return 0;
 }
 
@@ -281,7 +289,6 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
     say(QStringLiteral("  log: ") + window.Text4->text().trimmed());
     return 0;
 }
-
 
 // The Pss of the whole tree and of this process, in MiB.
 std::pair<double, double> treeAndOwnPss()
@@ -403,9 +410,10 @@ int runFootprints(const QStringList &siteNames)
 
 int runDriver(int reps, const QStringList &siteNames)
 {
-    say(QStringLiteral("qelvora_bench_startup: %1 fresh start(s) with and without the web panels, "
-                       "alternating, then one footprint run; Qt %2, QT_QPA_PLATFORM=%3, DISPLAY=%4, "
-                       "%5 CPU(s) online")
+    say(QStringLiteral(
+            "qelvora_bench_startup: %1 fresh start(s) with and without the web panels, "
+            "alternating, then one footprint run; Qt %2, QT_QPA_PLATFORM=%3, DISPLAY=%4, "
+            "%5 CPU(s) online")
             .arg(reps)
             .arg(QString::fromLatin1(qVersion()),
                  qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("(default)")),
@@ -435,13 +443,15 @@ int runDriver(int reps, const QStringList &siteNames)
     if (reps == 0)
         return runFootprints(siteNames);
     say();
-    say(QStringLiteral("Start-up, ms after the spawn of the child process (monotonic clock), median "
-                       "[min, max] of %1:")
+    say(QStringLiteral(
+            "Start-up, ms after the spawn of the child process (monotonic clock), median "
+            "[min, max] of %1:")
             .arg(reps));
     say(QStringLiteral("phase               with panels                without panels"));
     auto cell = [](const std::vector<double> &values) {
         const Summary s = summarize(values);
-        return QStringLiteral("%1 [%2, %3]").arg(number(s.median, 1), number(s.min, 1), number(s.max, 1));
+        return QStringLiteral("%1 [%2, %3]")
+            .arg(number(s.median, 1), number(s.min, 1), number(s.max, 1));
     };
     for (std::size_t i = 0; i < kPhases.size(); ++i) {
         say(QString::fromLatin1(kPhases[i]).leftJustified(16) + cell(runs[0][i]).rightJustified(24)
@@ -507,8 +517,8 @@ int main(int argc, char *argv[])
         return runChild({QStringLiteral("--child"), QStringLiteral("attack"),
                          QString::fromLatin1(attack), QString::number(seconds)},
                         passOn)
-                   ? 0
-                   : 1;
+            ? 0
+            : 1;
     }
     return runDriver(reps, sites);
 }

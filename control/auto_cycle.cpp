@@ -2,8 +2,8 @@
 // result by value; equal ends the run with a message, anything else starts the next draw.
 // Stop ends the run after the draw under way.
 #include "form1.h"
-#include "text_boxes.h"
 #include "number_rules.h"
+#include "text_boxes.h"
 
 namespace qelvora {
 
@@ -30,8 +30,9 @@ void Form1::Timer15_Timer()
 
     if (found) {
         m_matchMessageOpen = true;
-        const bool alive = showMessage(QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了"),
-                                       QStringLiteral("摇奖提示框"));
+        const bool alive = showMessage(
+            QStringLiteral("找到昨天开奖号码，您可以进行手选，试试手气了"),
+            QStringLiteral("摇奖提示框"));
         if (!alive)
             return;
         m_matchMessageOpen = false;
@@ -59,7 +60,8 @@ void Form1::Command3_Click()
 {
     setTimerEnabled(Timer15, false);
     Command2->setEnabled(true);
-    if (!showMessage(QStringLiteral("本次摇奖结束后，将停止继续摇奖"), QStringLiteral("摇奖提示框")))
+    if (!showMessage(QStringLiteral("本次摇奖结束后，将停止继续摇奖"),
+                     QStringLiteral("摇奖提示框")))
         return;
     Command3->setEnabled(false);
     Command1->setEnabled(true);

@@ -1,14 +1,11 @@
 // The manual draw and the pieces of a draw start that the automatic cycle shares with it.
 #include "form1.h"
-#include "text_boxes.h"
 #include "number_rules.h"
+#include "text_boxes.h"
 
 namespace qelvora {
 
-void Form1::Command1_Click()
-{
-    BeginDraw();
-}
+void Form1::Command1_Click() { BeginDraw(); }
 
 void Form1::BeginDraw()
 {

@@ -11,9 +11,11 @@ void Form1::Command2_Click()
 {
     const auto boxes = referenceBoxes();
     // Empty means no character at all: a box holding a single blank counts as filled.
-    if (std::any_of(boxes.begin(), boxes.end(), [](QLineEdit *box) { return box->text().isEmpty(); })) {
-        showMessage(QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号"),
-                    QStringLiteral("自动摇奖提示"));
+    if (std::any_of(boxes.begin(), boxes.end(),
+                    [](QLineEdit *box) { return box->text().isEmpty(); })) {
+        showMessage(
+            QStringLiteral("请按照出球顺序填写全上期的开奖结果，以便于系统进行自动比较摇号"),
+            QStringLiteral("自动摇奖提示"));
         return;
     }
     NormalizeReferenceInputs();

@@ -1,10 +1,10 @@
 // The ball rollers: every 50 ms each box whose position has no pick yet counts on by one; on the
 // first tick after its pick arrives it shows the pick in two-digit form and stops. The blue
 // roller, which settles last, also finishes the draw.
-#include "form1.h"
 #include "accessibility.h"
-#include "text_boxes.h"
+#include "form1.h"
 #include "number_rules.h"
+#include "text_boxes.h"
 
 namespace qelvora {
 

@@ -18,26 +18,17 @@ constexpr std::array<Field, 7> kPicks = {
 };
 
 constexpr std::array<Field, 7> kLogBalls = {
-    &DrawSlots::LogBall1, &DrawSlots::LogBall2, &DrawSlots::LogBall3, &DrawSlots::LogBall4,
+    &DrawSlots::LogBall1, &DrawSlots::LogBall2, &DrawSlots::LogBall3,    &DrawSlots::LogBall4,
     &DrawSlots::LogBall5, &DrawSlots::LogBall6, &DrawSlots::LogBlueBall,
 };
 
 } // namespace
 
-QString &DrawSlots::pick(int position)
-{
-    return this->*kPicks.at(position - 1);
-}
+QString &DrawSlots::pick(int position) { return this->*kPicks.at(position - 1); }
 
-const QString &DrawSlots::pick(int position) const
-{
-    return this->*kPicks.at(position - 1);
-}
+const QString &DrawSlots::pick(int position) const { return this->*kPicks.at(position - 1); }
 
-QString &DrawSlots::logBall(int position)
-{
-    return this->*kLogBalls.at(position - 1);
-}
+QString &DrawSlots::logBall(int position) { return this->*kLogBalls.at(position - 1); }
 
 void DrawSlots::clearPicks()
 {

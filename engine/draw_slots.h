@@ -41,10 +41,7 @@ struct DrawSlots {
 };
 
 // A position is not yet picked exactly while the text form of its pick is empty.
-inline bool isPicked(const QString &pick)
-{
-    return !pick.isEmpty();
-}
+inline bool isPicked(const QString &pick) { return !pick.isEmpty(); }
 
 // The program-wide draw state; it lives from program start to program end.
 extern DrawSlots Module1;

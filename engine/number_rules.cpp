@@ -18,15 +18,9 @@ QString twoDigitForm(const QString &text)
 
 namespace {
 
-bool isSkipped(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
+bool isSkipped(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
 
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Whether a decimal number (digits with an optional point, then an optional exponent "e+12")
 // is at least 1 in magnitude: whether its first non-zero digit stands at or left of the units
@@ -131,8 +125,8 @@ QString numberToText(double value)
             return QStringLiteral("0"); // negative zero too
         // Fixed notation prints the whole number's exact digits, however large it is.
         char digits[400];
-        const auto result =
-            std::to_chars(std::begin(digits), std::end(digits), value, std::chars_format::fixed);
+        const auto result = std::to_chars(std::begin(digits), std::end(digits), value,
+                                          std::chars_format::fixed);
         return QString::fromLatin1(digits, result.ptr - digits);
     }
     return QString::number(value, 'g', 15);

@@ -18,10 +18,7 @@ std::uint64_t splitMix64(std::uint64_t &state)
 
 } // namespace
 
-ClockRandomSource::ClockRandomSource()
-{
-    reseed();
-}
+ClockRandomSource::ClockRandomSource() { reseed(); }
 
 void ClockRandomSource::reseed()
 {

@@ -20,10 +20,9 @@ void Form1::AppendResultLogLine()
     const QString log = Text4->text();
     const QString counter = Label4->text();
     const QString entry = QStringLiteral("第") + counter + QStringLiteral("次开奖结果:  ")
-                          + Module1.LogBall1 + u'-' + Module1.LogBall2 + u'-' + Module1.LogBall3
-                          + u'-' + Module1.LogBall4 + u'-' + Module1.LogBall5 + u'-'
-                          + Module1.LogBall6 + QStringLiteral("  +  ") + Module1.LogBlueBall
-                          + QString(kTrailingSpaces, u' ');
+        + Module1.LogBall1 + u'-' + Module1.LogBall2 + u'-' + Module1.LogBall3 + u'-'
+        + Module1.LogBall4 + u'-' + Module1.LogBall5 + u'-' + Module1.LogBall6
+        + QStringLiteral("  +  ") + Module1.LogBlueBall + QString(kTrailingSpaces, u' ');
     Text4->setText(log + entry);
 }
 

@@ -102,10 +102,7 @@ bool PanelPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
 // prompt is cancelled, as if the user had pressed Cancel at once.
 void PanelPage::javaScriptAlert(const QUrl &, const QString &) { }
 
-bool PanelPage::javaScriptConfirm(const QUrl &, const QString &)
-{
-    return false;
-}
+bool PanelPage::javaScriptConfirm(const QUrl &, const QString &) { return false; }
 
 bool PanelPage::javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *)
 {

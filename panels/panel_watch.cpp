@@ -95,7 +95,10 @@ qint64 statusValue(const QByteArray &status, const QByteArray &key)
     if (at < 0)
         return 0;
     const qsizetype start = at + key.size() + 2;
-    return status.mid(start, status.indexOf('\n', start) - start).simplified().split(' ')[0].toLongLong();
+    return status.mid(start, status.indexOf('\n', start) - start)
+        .simplified()
+        .split(' ')[0]
+        .toLongLong();
 }
 
 // A process that runs pages. The engine starts them from its zygote processes, whose command
@@ -112,7 +115,7 @@ bool isPageProcess(pid_t pid, const QByteArray &status)
 bool isZygote(pid_t pid, const QByteArray &status)
 {
     return readProc(pid, "cmdline").replace('\0', ' ').split(' ').contains("--type=zygote")
-           && statusValue(status, "Threads") == 1;
+        && statusValue(status, "Threads") == 1;
 }
 
 // Resident memory that is not a mapped file, in KiB: heaps, the pages' data, shared buffers.
@@ -196,8 +199,8 @@ void PanelWatch::check()
     if (m_releaseRounds > 0 && --m_releaseRounds == 0
         && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit)
         m_ownAtStartKiB = ownKiB;
-    const bool ownTooMuch =
-        m_releaseRounds == 0 && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit;
+    const bool ownTooMuch = m_releaseRounds == 0
+        && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit;
     if (engineKiB * 1024 <= m_memoryLimit && !ownTooMuch)
         return;
     endPages();
@@ -213,7 +216,8 @@ void PanelWatch::endPages()
 #if defined(Q_OS_LINUX)
     const QList<qint64> processes = lowerAndFindEngineProcesses();
     for (qint64 pid : processes) {
-        if (isPageProcess(static_cast<pid_t>(pid), '\n' + readProc(static_cast<pid_t>(pid), "status")))
+        if (isPageProcess(static_cast<pid_t>(pid),
+                          '\n' + readProc(static_cast<pid_t>(pid), "status")))
             kill(static_cast<pid_t>(pid), SIGKILL);
     }
     m_engineProcesses.clear();

@@ -75,7 +75,7 @@ private:
     int m_releaseRounds = 0;
     int m_endings = 0;
     QList<qint64> m_engineProcesses; // found by the last walk
-    QList<qint64> m_zygotes; // the engine's processes that fork the page processes
+    QList<qint64> m_zygotes;         // the engine's processes that fork the page processes
     QPointer<QWebEngineProfile> m_profile;
     QList<QPointer<QWebEngineView>> m_panels;
 };

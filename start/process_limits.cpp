@@ -45,27 +45,18 @@ void switchOffWebEngineSandboxWhenNeeded()
 // The script heap of a page process may grow to 256 MiB; a page that goes past it ends its
 // process (and its panel goes blank). What the page processes hold in all is watched by the
 // panels' process watch (panel_page.h).
-void limitPageScriptHeap()
-{
-    addWebEngineSwitch("--js-flags", "--max-old-space-size=256");
-}
+void limitPageScriptHeap() { addWebEngineSwitch("--js-flags", "--max-old-space-size=256"); }
 
 // The engine composes and draws the pages without the graphics driver: the window's Qt Quick
 // renderer is software already, and the driver's compiler alone costs some MiB of memory at
 // rest. Pages get no WebGL and no accelerated canvas, which two small panels do not need.
-void drawPagesWithoutDriver()
-{
-    addWebEngineSwitch("--disable-gpu");
-}
+void drawPagesWithoutDriver() { addWebEngineSwitch("--disable-gpu"); }
 
 // Chromium writes a log of its own to the terminal, from the program and from every engine
 // process: now and then an error line about its inner workings in normal operation (a message
 // between its processes turned away on a busy machine, say). Only its fatal messages are left
 // on; a developer has the rest back with QTWEBENGINE_CHROMIUM_FLAGS=--log-level=0.
-void quietChromiumLog()
-{
-    addWebEngineSwitch("--log-level", "3");
-}
+void quietChromiumLog() { addWebEngineSwitch("--log-level", "3"); }
 
 // With no session bus (a start over ssh -X, a kiosk), the D-Bus libraries of the toolkit and of
 // the engine would start one of their own: dbus-launch and a bus daemon that outlive the window
@@ -114,15 +105,15 @@ void forbidCreatingFiles()
 #if defined(Q_OS_LINUX) && defined(SYS_landlock_create_ruleset)
     landlock_ruleset_attr ruleset{};
     ruleset.handled_access_fs = LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_DIR
-                                | LANDLOCK_ACCESS_FS_MAKE_SYM;
+        | LANDLOCK_ACCESS_FS_MAKE_SYM;
     const long rules = syscall(SYS_landlock_create_ruleset, &ruleset, sizeof ruleset, 0);
     if (rules < 0)
         return;
     // The runtime folder is XDG_RUNTIME_DIR, or the one the toolkit makes in its stead when a
     // session has none (it says so once). That one is made here, while this is still allowed,
     // and handed on as XDG_RUNTIME_DIR, so that the toolkit finds it as its own later on.
-    const QByteArray runtime =
-        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    const QByteArray runtime = QFile::encodeName(
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && !runtime.isEmpty())
         qputenv("XDG_RUNTIME_DIR", runtime);
     for (const QByteArray &folder : {QByteArray("/dev"), runtime}) {

@@ -137,10 +137,7 @@ void warnIfSongFaceMissing()
 // a core on a machine that renders OpenGL in software. The software renderer keeps the window
 // an ordinary raster window; the two small panels lose nothing by it. It must be chosen before
 // the first panel exists.
-void chooseSoftwareRenderer()
-{
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-}
+void chooseSoftwareRenderer() { QQuickWindow::setGraphicsApi(QSGRendererInterface::Software); }
 
 } // namespace
 

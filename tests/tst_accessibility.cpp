@@ -9,8 +9,8 @@
 // is made, as it is when a screen reader is running when the program starts.
 #include "accessibility.h"
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -126,10 +126,7 @@ void TestAccessibility::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-void TestAccessibility::cleanup()
-{
-    m_window.reset();
-}
+void TestAccessibility::cleanup() { m_window.reset(); }
 
 // AT-SPI calls the role Window a frame, the role a top-level window needs.
 void TestAccessibility::windowIsAFrame()
@@ -242,8 +239,12 @@ void TestAccessibility::lockedBoxesRefuseAssistiveWrites()
     QCOMPARE(reading->selectionCount(), 0);
     // The first character lies inside the box, and the box finds it there again.
     const QRect first = reading->characterRect(0);
-    QVERIFY2(iface->rect().contains(first.center()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-        .arg(first.x()).arg(first.y()).arg(first.width()).arg(first.height())));
+    QVERIFY2(iface->rect().contains(first.center()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(first.x())
+                            .arg(first.y())
+                            .arg(first.width())
+                            .arg(first.height())));
     QCOMPARE(reading->offsetAtPoint(first.center()), 0);
     QCOMPARE(shown(), text);
 }
@@ -277,17 +278,19 @@ void TestAccessibility::decorativeLabelsAreLeftOut()
     Form1 &window = *m_window;
     QAccessibleInterface *frame = accessible(&window);
     const QObjectList children = exposedChildren(frame);
-    const std::pair<const char *, QLabel *> decorations[] = {
-        {"Label1", window.Label1}, {"Label2", window.Label2}, {"Label3", window.Label3},
-        {"Label7", window.Label7}, {"Label8", window.Label8}};
+    const std::pair<const char *, QLabel *> decorations[] = {{"Label1", window.Label1},
+                                                             {"Label2", window.Label2},
+                                                             {"Label3", window.Label3},
+                                                             {"Label7", window.Label7},
+                                                             {"Label8", window.Label8}};
     for (const auto &[name, decoration] : decorations)
         QVERIFY2(!children.contains(decoration), name);
     const QList<QWidget *> controls = {
-        window.Text1,  window.Text2,  window.Text3,  window.Text4,  window.Text5,
-        window.Text6,  window.Text7,  window.Text8,  window.Text9,  window.Text10,
-        window.Text11, window.Text12, window.Text13, window.Text14, window.Text15,
-        window.Command1, window.Command2, window.Command3, window.Label4, window.Label5,
-        window.Label6, window.Label9, window.Label10, window.WebBrowser1, window.WebBrowser2};
+        window.Text1,    window.Text2,    window.Text3,    window.Text4,       window.Text5,
+        window.Text6,    window.Text7,    window.Text8,    window.Text9,       window.Text10,
+        window.Text11,   window.Text12,   window.Text13,   window.Text14,      window.Text15,
+        window.Command1, window.Command2, window.Command3, window.Label4,      window.Label5,
+        window.Label6,   window.Label9,   window.Label10,  window.WebBrowser1, window.WebBrowser2};
     for (QWidget *control : controls) {
         QCOMPARE(children.count(control), 1);
         QCOMPARE(frame->indexOfChild(accessible(control)), int(children.indexOf(control)));
@@ -376,10 +379,10 @@ void TestAccessibility::everyTabStopSendsItsFocusFirst()
                        20000);
     window.Text1->setFocus(Qt::OtherFocusReason);
     const QList<QWidget *> stops = {
-        window.Text2, window.Text3,  window.Command1, window.Text4,  window.WebBrowser1,
-        window.Text5, window.Text6,  window.Text7,    window.Text8,  window.WebBrowser2,
-        window.Command2, window.Text9, window.Text10, window.Text11, window.Text12,
-        window.Text13, window.Text14, window.Text15,  window.Text1};
+        window.Text2,    window.Text3,  window.Command1, window.Text4,  window.WebBrowser1,
+        window.Text5,    window.Text6,  window.Text7,    window.Text8,  window.WebBrowser2,
+        window.Command2, window.Text9,  window.Text10,   window.Text11, window.Text12,
+        window.Text13,   window.Text14, window.Text15,   window.Text1};
     const auto inside = [](QObject *object, QWidget *control) {
         auto *widget = qobject_cast<QWidget *>(object);
         return widget && (widget == control || control->isAncestorOf(widget));
@@ -473,8 +476,7 @@ void TestAccessibility::drawIsAnnouncedOnce()
 void TestAccessibility::applicationShowsItsWidgetWindowsOnly()
 {
     Form1 &window = *m_window;
-    QELVORA_TRY_VERIFY(window.WebBrowser1->focusProxy() && window.WebBrowser2->focusProxy(),
-                       20000);
+    QELVORA_TRY_VERIFY(window.WebBrowser1->focusProxy() && window.WebBrowser2->focusProxy(), 20000);
     int offscreen = 0;
     for (QWindow *top : QGuiApplication::topLevelWindows()) {
         QAccessibleInterface *root = top->accessibleRoot();

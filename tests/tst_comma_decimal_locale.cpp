@@ -2,9 +2,9 @@
 // decimal point. CTest runs this program under de_DE.UTF-8, a locale it builds itself, and the
 // QApplication takes it from the environment exactly as the shipped program does.
 #include "form1.h"
-#include "text_boxes.h"
 #include "number_rules.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QLocale>
 #include <QTest>

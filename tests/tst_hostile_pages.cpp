@@ -11,10 +11,10 @@
 #include "form1.h"
 #include "panel_page.h"
 #include "panel_watch.h"
-#include "text_boxes.h"
 #include "support/loopback_site.h"
 #include "support/memory_attacks.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -44,9 +44,9 @@
 #include <utility>
 
 using namespace qelvora;
-using test::LoopbackSite;
 using test::centreOf;
 using test::evaluate;
+using test::LoopbackSite;
 
 namespace {
 
@@ -59,8 +59,8 @@ QByteArray page(const QByteArray &body, const QByteArray &script = {})
 {
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>html, body { margin: 0 }"
            "</style></head><body>"
-           + body + (script.isEmpty() ? QByteArray() : "<script>" + script + "</script>")
-           + "</body></html>";
+        + body + (script.isEmpty() ? QByteArray() : "<script>" + script + "</script>")
+        + "</body></html>";
 }
 
 const QByteArray kQuietPage = page("<p>双色球</p>");
@@ -98,8 +98,8 @@ void clickThroughWindow(Form1 &window, QWidget *control)
 bool isBlank(QWebEngineView *panel)
 {
     return panel->url() == QUrl(QStringLiteral("about:blank"))
-           && evaluate(panel, QStringLiteral("document.body ? document.body.childNodes.length : -1"))
-                  == QVariant(0);
+        && evaluate(panel, QStringLiteral("document.body ? document.body.childNodes.length : -1"))
+        == QVariant(0);
 }
 
 // Every file and folder below a folder, hidden ones included.
@@ -170,7 +170,7 @@ bool isRenderer(pid_t pid)
         return false;
     const QList<QByteArray> arguments = cmdline.readAll().replace('\0', ' ').split(' ');
     return arguments.contains("--type=renderer")
-           || (arguments.contains("--type=zygote") && tasksOf(pid).size() > 1);
+        || (arguments.contains("--type=zygote") && tasksOf(pid).size() > 1);
 }
 
 // Resident memory of a process that is not a mapped file (RssAnon + RssShmem), in MiB.
@@ -232,14 +232,15 @@ struct TestWindow : test::PanelWindow {
         random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
         const QString logBefore = window->Text4->text();
         clickThroughWindow(*window, window->Command1);
-        return test::waitUntil([this, &logBefore] { return window->Command1->isEnabled()
-                                                && !window->drawRunning()
-                                                && window->Text4->text() != logBefore; },
-                               20000)
-               && test::ballTexts(*window)
-                      == QStringList({"07", "12", "03", "30", "01", "25", "09"})
-               && window->Text4->text().endsWith(QStringLiteral("07-12-03-30-01-25  +  09")
-                                                 + QString(78, u' '));
+        return test::waitUntil(
+                   [this, &logBefore] {
+                       return window->Command1->isEnabled() && !window->drawRunning()
+                           && window->Text4->text() != logBefore;
+                   },
+                   20000)
+            && test::ballTexts(*window) == QStringList({"07", "12", "03", "30", "01", "25", "09"})
+            && window->Text4->text().endsWith(QStringLiteral("07-12-03-30-01-25  +  09")
+                                              + QString(78, u' '));
     }
 };
 
@@ -298,8 +299,8 @@ void TestHostilePages::initTestCase()
     QVERIFY2(QFile::exists(qEnvironmentVariable("QELVORA_LAUNCH_LOG")),
              "run through CTest, which prepares the folders and the fake programs");
     QVERIFY(m_home != m_temp);
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME",
-                             "XDG_STATE_HOME"})
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
         QVERIFY2(qEnvironmentVariable(name).startsWith(m_home + u'/'), name);
 
     // Whatever appears in either folder, even for a moment, shows as a change.
@@ -345,10 +346,7 @@ void TestHostilePages::cleanup()
     QCOMPARE(left.join(QStringLiteral("; ")), QString());
 }
 
-void TestHostilePages::cleanupTestCase()
-{
-    m_site.reset();
-}
+void TestHostilePages::cleanupTestCase() { m_site.reset(); }
 
 std::unique_ptr<TestWindow> TestHostilePages::openWindow(const QByteArray &upper,
                                                          const QByteArray &lower)
@@ -423,8 +421,8 @@ void TestHostilePages::linksToOtherSchemesLaunchNothing_data()
         << QByteArray("<a href=\"qelvora-helper://run?x=1\">run</a>");
     QTest::newRow("mailto: in a new window")
         << QByteArray("<a href=\"mailto:lottery@example.com\" target=\"_blank\">mail</a>");
-    QTest::newRow("mailto: by a script on click")
-        << QByteArray("<button onclick=\"location.href = 'mailto:lottery@example.com'\">b</button>");
+    QTest::newRow("mailto: by a script on click") << QByteArray(
+        "<button onclick=\"location.href = 'mailto:lottery@example.com'\">b</button>");
 }
 
 // A click on a link to another scheme follows nothing and starts nothing: the fake openers
@@ -445,8 +443,7 @@ void TestHostilePages::linksToOtherSchemesLaunchNothing()
     test::pause(300);
     QCOMPARE(launches().join(QStringLiteral("; ")), QString());
     const QWidgetList tops = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
-             1);
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }), 1);
 }
 
 // A click on a file input opens no file dialog (and so nothing can be handed to the page, and
@@ -458,9 +455,10 @@ void TestHostilePages::fileInputsOpenNoDialog()
     QWebEngineView *panel = tw->window->WebBrowser2;
     test::MessageCatcher modals;
     modals.anyDialog = true;
-    evaluate(panel, QStringLiteral("window.picked = 0; document.getElementById('go')"
-                                   ".addEventListener('change', function () { ++window.picked; });"
-                                   " true"));
+    evaluate(panel,
+             QStringLiteral("window.picked = 0; document.getElementById('go')"
+                            ".addEventListener('change', function () { ++window.picked; });"
+                            " true"));
     clickElement(panel, QStringLiteral("#go"));
     test::pause(500);
     clickElement(panel, QStringLiteral("#after"));
@@ -474,9 +472,10 @@ void TestHostilePages::fileInputsOpenNoDialog()
 void TestHostilePages::leavingAPageAsksNothing()
 {
     const auto tw = openWindow(
-        kQuietPage, twoTargets("<button type=\"button\">领奖</button>",
-                               "window.addEventListener('beforeunload', function (event) {"
-                               "    event.preventDefault(); event.returnValue = '还没领奖'; });"));
+        kQuietPage,
+        twoTargets("<button type=\"button\">领奖</button>",
+                   "window.addEventListener('beforeunload', function (event) {"
+                   "    event.preventDefault(); event.returnValue = '还没领奖'; });"));
     QVERIFY(tw);
     QWebEngineView *panel = tw->window->WebBrowser2;
     const QUrl start = panel->url();
@@ -496,10 +495,11 @@ void TestHostilePages::downloadsNeverBegin_data()
     QTest::addColumn<QByteArray>("link");
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QList<QByteArray>>("headers");
-    QTest::newRow("attachment")
-        << QByteArray("<a href=\"/draws.txt\">draws</a>") << QByteArray("/draws.txt")
-        << QList<QByteArray>{"Content-Type: text/plain",
-                             "Content-Disposition: attachment; filename=\"draws.txt\""};
+    QTest::newRow("attachment") << QByteArray("<a href=\"/draws.txt\">draws</a>")
+                                << QByteArray("/draws.txt")
+                                << QList<QByteArray>{
+                                       "Content-Type: text/plain",
+                                       "Content-Disposition: attachment; filename=\"draws.txt\""};
     QTest::newRow("a type no page shows")
         << QByteArray("<a href=\"/tool.bin\">tool</a>") << QByteArray("/tool.bin")
         << QList<QByteArray>{"Content-Type: application/octet-stream"};
@@ -528,7 +528,7 @@ void TestHostilePages::downloadsNeverBegin()
     m_site->handle(path, [answer, headers](const LoopbackSite::Request &, QTcpSocket *socket) {
         ++answer->requests;
         QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: "
-                          + QByteArray::number(kChunks * 65536) + "\r\n";
+            + QByteArray::number(kChunks * 65536) + "\r\n";
         for (const QByteArray &line : headers)
             head += line + "\r\n";
         socket->write(head + "\r\n");
@@ -551,15 +551,15 @@ void TestHostilePages::downloadsNeverBegin()
     const auto tw = openWindow(kQuietPage, twoTargets(link));
     QVERIFY(tw);
     QWebEngineView *panel = tw->window->WebBrowser2;
-    const auto watch = connect(
-        panel->page()->profile(), &QWebEngineProfile::downloadRequested, this,
-        [&](QWebEngineDownloadRequest *download) {
-            connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
-                    [&finished, download] {
-                        if (download->state() == QWebEngineDownloadRequest::DownloadCompleted)
-                            finished << download->url().path();
-                    });
-        });
+    const auto watch = connect(panel->page()->profile(), &QWebEngineProfile::downloadRequested,
+                               this, [&](QWebEngineDownloadRequest *download) {
+                                   connect(download, &QWebEngineDownloadRequest::isFinishedChanged,
+                                           this, [&finished, download] {
+                                               if (download->state()
+                                                   == QWebEngineDownloadRequest::DownloadCompleted)
+                                                   finished << download->url().path();
+                                           });
+                               });
 
     clickElement(panel, QStringLiteral("#go"));
     QELVORA_TRY_VERIFY(answer->requests >= 1, 10000);
@@ -612,7 +612,7 @@ void TestHostilePages::panelProcessesRunBelowTheWindow()
 
 void TestHostilePages::pageMemoryIsCapped_data()
 {
-    QTest::addColumn<QByteArray>("lower"); // empty: the endless body
+    QTest::addColumn<QByteArray>("lower");      // empty: the endless body
     QTest::addColumn<int>("limitOverStartMiB"); // 0: the watch looks away (a limit of 1 TiB)
     QTest::addColumn<int>("boundOverStartMiB");
     // Each page stops by itself at 1.5 GiB.
@@ -696,7 +696,7 @@ void TestHostilePages::pageMemoryIsCapped()
         [&] {
             peak = std::max(peak, pagesMemoryMiB());
             return (!both || window.WebBrowser1->url().scheme() == QLatin1String("about"))
-                   && panel->url().scheme() == QLatin1String("about");
+                && panel->url().scheme() == QLatin1String("about");
         },
         30000);
     const QString held = QStringLiteral("the pages held %1 MiB at most, %2 MiB at the start")
@@ -761,13 +761,13 @@ void TestHostilePages::windowOpenStormReachesNothing()
 {
     const auto tw = openWindow(kQuietPage, kQuietPage);
     QVERIFY(tw);
-    const QVariant opened = evaluate(tw->window->WebBrowser2, QStringLiteral(
-        "(function () { var opened = 0; for (var i = 0; i < 500; ++i) "
-        "if (window.open('/after.htm', '_blank')) ++opened; return opened; })()"));
+    const QVariant opened = evaluate(
+        tw->window->WebBrowser2,
+        QStringLiteral("(function () { var opened = 0; for (var i = 0; i < 500; ++i) "
+                       "if (window.open('/after.htm', '_blank')) ++opened; return opened; })()"));
     QCOMPARE(opened, QVariant(0));
     const QWidgetList tops = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }),
-             1);
+    QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }), 1);
 }
 
 void TestHostilePages::memoryAttacksAreEnded_data()
@@ -819,13 +819,13 @@ void TestHostilePages::memoryAttacksAreEnded()
             return window.panelWatch->endings() > 0;
         },
         60000);
-    const QString held =
-        QStringLiteral("the engine's processes held %1 MiB at most (%2 at the start), the "
-                       "program %3 MiB (%4 at the start)")
-            .arg(enginePeak, 0, 'f', 0)
-            .arg(engineStart, 0, 'f', 0)
-            .arg(ownPeak, 0, 'f', 0)
-            .arg(ownStart, 0, 'f', 0);
+    const QString held = QStringLiteral(
+                             "the engine's processes held %1 MiB at most (%2 at the start), the "
+                             "program %3 MiB (%4 at the start)")
+                             .arg(enginePeak, 0, 'f', 0)
+                             .arg(engineStart, 0, 'f', 0)
+                             .arg(ownPeak, 0, 'f', 0)
+                             .arg(ownStart, 0, 'f', 0);
     QVERIFY2(ended, qPrintable(QStringLiteral("the watch did not end the pages; ") + held));
     QCOMPARE(window.panelWatch->endings(), 1);
     QVERIFY2(enginePeak - engineStart < kEngineLimitMiB + kOvershootMiB, qPrintable(held));

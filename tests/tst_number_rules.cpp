@@ -25,10 +25,7 @@ bool sameBits(double a, double b)
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
-QString describe(double value)
-{
-    return QString::number(value, 'g', 17);
-}
+QString describe(double value) { return QString::number(value, 'g', 17); }
 
 } // namespace
 
@@ -54,16 +51,26 @@ void TestNumberRules::twoDigitForm_data()
     QTest::addColumn<QString>("expected");
     for (int d = 1; d <= 9; ++d)
         QTest::addRow("digit %d", d) << QString::number(d) << QStringLiteral("0%1").arg(d);
-    QTest::newRow("ten") << "10" << "10";
-    QTest::newRow("thirty-three") << "33" << "33";
-    QTest::newRow("already two-digit") << "01" << "01";
-    QTest::newRow("zero") << "0" << "0";
-    QTest::newRow("double zero") << "00" << "00";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("blank before") << " 5" << " 5";
-    QTest::newRow("blank after") << "5 " << "5 ";
-    QTest::newRow("letter") << "a" << "a";
-    QTest::newRow("full-width digit") << "５" << "５";
+    QTest::newRow("ten") << "10"
+                         << "10";
+    QTest::newRow("thirty-three") << "33"
+                                  << "33";
+    QTest::newRow("already two-digit") << "01"
+                                       << "01";
+    QTest::newRow("zero") << "0"
+                          << "0";
+    QTest::newRow("double zero") << "00"
+                                 << "00";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("blank before") << " 5"
+                                  << " 5";
+    QTest::newRow("blank after") << "5 "
+                                 << "5 ";
+    QTest::newRow("letter") << "a"
+                            << "a";
+    QTest::newRow("full-width digit") << "５"
+                                      << "５";
 }
 
 void TestNumberRules::twoDigitForm()
@@ -111,14 +118,17 @@ void TestNumberRules::lenientParse_data()
     QTest::newRow("negative zero") << "-0" << -0.0;
     QTest::newRow("too large") << "1e999" << std::numeric_limits<double>::infinity();
     QTest::newRow("too large, negative") << "-1e999" << -std::numeric_limits<double>::infinity();
-    QTest::newRow("too large by digits") << QString(400, u'9') << std::numeric_limits<double>::infinity();
+    QTest::newRow("too large by digits")
+        << QString(400, u'9') << std::numeric_limits<double>::infinity();
     QTest::newRow("too small") << "1e-400" << 0.0;
     QTest::newRow("too small, negative") << "-1e-400" << -0.0;
     QTest::newRow("too small by zeros") << "0." + QString(400, u'0') + "1" << 0.0;
-    QTest::newRow("huge exponent") << "1e99999999999999999999" << std::numeric_limits<double>::infinity();
+    QTest::newRow("huge exponent")
+        << "1e99999999999999999999" << std::numeric_limits<double>::infinity();
     QTest::newRow("zero with huge exponent") << "0e99999" << 0.0;
     QTest::newRow("smallest subnormal") << "5e-324" << std::numeric_limits<double>::denorm_min();
-    QTest::newRow("largest double") << "1.7976931348623157e308" << std::numeric_limits<double>::max();
+    QTest::newRow("largest double")
+        << "1.7976931348623157e308" << std::numeric_limits<double>::max();
 }
 
 void TestNumberRules::lenientParse()
@@ -126,8 +136,9 @@ void TestNumberRules::lenientParse()
     QFETCH(QString, text);
     QFETCH(double, expected);
     const double parsed = qelvora::lenientParse(text);
-    QVERIFY2(sameBits(parsed, expected),
-             qPrintable(QStringLiteral("%1, expected %2").arg(describe(parsed), describe(expected))));
+    QVERIFY2(
+        sameBits(parsed, expected),
+        qPrintable(QStringLiteral("%1, expected %2").arg(describe(parsed), describe(expected))));
 }
 
 // The rule is the C library's conversion (in the "C" locale, this test's) of the text with its
@@ -150,9 +161,9 @@ void TestNumberRules::lenientParseAgreesWithTheCLibrary()
         const double expected = std::strtod(stripped.c_str(), nullptr);
         const double parsed = qelvora::lenientParse(QString::fromStdString(text));
         QVERIFY2(sameBits(parsed, expected),
-                 qPrintable(QStringLiteral("\"%1\": %2, expected %3")
-                                .arg(QString::fromStdString(text), describe(parsed),
-                                     describe(expected))));
+                 qPrintable(
+                     QStringLiteral("\"%1\": %2, expected %3")
+                         .arg(QString::fromStdString(text), describe(parsed), describe(expected))));
     }
 }
 

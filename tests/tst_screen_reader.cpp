@@ -4,8 +4,8 @@
 // file, and what it was told from its own debug log. The window runs with its real intervals.
 #include "accessibility.h"
 #include "form1.h"
-#include "text_boxes.h"
 #include "support/test_support.h"
+#include "text_boxes.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -226,8 +226,7 @@ void TestScreenReader::drawIsAnnouncedWithoutRollerChatter()
         QVERIFY(pressKeys(QStringLiteral("Right")));
     }
     QELVORA_TRY_VERIFY(!window.drawRunning(), 30000);
-    QCOMPARE(test::ballTexts(window),
-             QStringList({"07", "12", "03", "30", "01", "25", "09"}));
+    QCOMPARE(test::ballTexts(window), QStringList({"07", "12", "03", "30", "01", "25", "09"}));
     const QRegularExpression result(
         QStringLiteral("第 ?1 ?次.*07\\D+12\\D+03\\D+30\\D+01\\D+25\\D+09"));
     const bool announced = heard(result, 15000);

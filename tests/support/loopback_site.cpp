@@ -16,11 +16,16 @@ constexpr qsizetype kMaxHead = 64 * 1024;
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 302:
+        return "Found";
+    case 404:
+        return "Not Found";
+    default:
+        return "Status";
     }
 }
 
@@ -103,15 +108,9 @@ void LoopbackSite::handle(const QByteArray &path, Handler handler)
     m_handlers.insert(path, std::move(handler));
 }
 
-void LoopbackSite::handleOthers(Handler handler)
-{
-    m_others = std::move(handler);
-}
+void LoopbackSite::handleOthers(Handler handler) { m_others = std::move(handler); }
 
-QUrl LoopbackSite::base() const
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
-}
+QUrl LoopbackSite::base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port())); }
 
 QUrl LoopbackSite::url(const QByteArray &path) const
 {
@@ -128,8 +127,8 @@ void LoopbackSite::respond(QTcpSocket *socket, int status, const QByteArray &typ
                            const QByteArray &body, const QList<QByteArray> &extraHeaders)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status)
-                      + "\r\nContent-Length: " + QByteArray::number(body.size())
-                      + "\r\nCache-Control: no-store\r\nConnection: close\r\n";
+        + "\r\nContent-Length: " + QByteArray::number(body.size())
+        + "\r\nCache-Control: no-store\r\nConnection: close\r\n";
     if (!type.isEmpty())
         head += "Content-Type: " + type + "\r\n";
     for (const QByteArray &line : extraHeaders)
@@ -176,8 +175,7 @@ void LoopbackSite::answer(const Request &request, QTcpSocket *socket)
         (*handler)(request, socket);
         return;
     }
-    if (const auto document = m_documents.constFind(request.path);
-        document != m_documents.cend()) {
+    if (const auto document = m_documents.constFind(request.path); document != m_documents.cend()) {
         respond(socket, 200, document->type, document->body, document->extraHeaders);
         return;
     }

@@ -22,7 +22,7 @@ class LoopbackSite : public QObject {
 public:
     struct Request {
         QByteArray method;
-        QByteArray path;  // as it came on the wire, percent-encoding kept, without the query
+        QByteArray path;   // as it came on the wire, percent-encoding kept, without the query
         QByteArray target; // the whole request target
         QHash<QByteArray, QByteArray> headers; // names in lower case
         QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }

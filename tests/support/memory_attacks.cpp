@@ -16,7 +16,7 @@ const QByteArray kHtml = "text/html; charset=utf-8";
 QByteArray page(const QByteArray &script)
 {
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><p>memory</p><script>"
-           + script + "</script></body></html>";
+        + script + "</script></body></html>";
 }
 
 // Each step adds 16 MiB; 96 steps make 1.5 GiB.
@@ -196,9 +196,10 @@ QByteArray hugePng()
     const QByteArray rows(qsizetype(kSide) * (kSide + 1), '\0');
     // qCompress() puts the length in front of the zlib stream PNG wants.
     const QByteArray pixels = qCompress(rows, 9).mid(4);
-    const QByteArray header = bigEndian(kSide) + bigEndian(kSide) + QByteArray("\x08\x00\x00\x00\x00", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header)
-           + pngChunk("IDAT", pixels) + pngChunk("IEND", {});
+    const QByteArray header = bigEndian(kSide) + bigEndian(kSide)
+        + QByteArray("\x08\x00\x00\x00\x00", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", pixels)
+        + pngChunk("IEND", {});
 }
 
 } // namespace
@@ -219,17 +220,18 @@ const char kStorageProbe[] = R"js(
 
 QList<QByteArray> memoryAttacks()
 {
-    return {"blob",   "cache",      "indexeddb", "localstorage", "pushstate",
-            "iframes", "images",    "navigation", "wasm",        "workers"};
+    return {"blob",    "cache",  "indexeddb",  "localstorage", "pushstate",
+            "iframes", "images", "navigation", "wasm",         "workers"};
 }
 
 QUrl putMemoryAttack(LoopbackSite &site, const QByteArray &name)
 {
     const std::pair<const char *, const char *> scripts[] = {
-        {"blob", kBlob},         {"cache", kCache},     {"indexeddb", kIndexedDb},
-        {"localstorage", kLocalStorage}, {"pushstate", kPushState}, {"iframes", kIframes},
-        {"images", kImages},     {"navigation", kNavigation}, {"wasm", kWasm},
-        {"workers", kWorkers},
+        {"blob", kBlob},           {"cache", kCache},
+        {"indexeddb", kIndexedDb}, {"localstorage", kLocalStorage},
+        {"pushstate", kPushState}, {"iframes", kIframes},
+        {"images", kImages},       {"navigation", kNavigation},
+        {"wasm", kWasm},           {"workers", kWorkers},
     };
     for (const auto &[attack, script] : scripts) {
         if (name != attack)

@@ -128,8 +128,8 @@ void MessageCatcher::poll()
     if (anyDialog && !modal) {
         // A dialog need not be modal to stand in the user's way; one kept off the screen does not.
         for (QWidget *top : QApplication::topLevelWidgets()) {
-            const bool onScreen =
-                top->isVisible() && top->windowHandle() && top->windowHandle()->isVisible();
+            const bool onScreen = top->isVisible() && top->windowHandle()
+                && top->windowHandle()->isVisible();
             if (onScreen && qobject_cast<QDialog *>(top)) {
                 modal = top;
                 break;
