@@ -24,7 +24,7 @@ protected:
 };
 
 // The result log: multi-line, wrapping at its width, vertical scroll bar only; the user can
-// select and copy but not edit; it never holds more than maxLength() characters, and text the
+// select and copy but not edit; it never holds more than maxLength characters, and text the
 // program assigns beyond that is cut.
 class LogTextBox : public QPlainTextEdit {
     Q_OBJECT
@@ -33,7 +33,6 @@ public:
 
     QString text() const;
     void setText(const QString &text);
-    int maxLength() const { return m_maxLength; }
 
     // Puts the caret at the given character position and scrolls it into view.
     void setSelStart(int position);
