@@ -242,6 +242,12 @@ void Form1::paintPanelFocusFrame(QPainter &painter)
     }
 }
 
+void Form1::tearDownFocus()
+{
+    disconnect(qApp, nullptr, this, nullptr);
+    delete std::exchange(m_panelTabStops, nullptr);
+}
+
 void Form1::setUpFocus()
 {
     // The focus frame follows the focus into and out of the panels.
@@ -262,7 +268,7 @@ void Form1::setUpFocus()
         button->installEventFilter(enterPressesButton);
         new TakesBackItsFocus(button);
     }
-    new PanelTabStops(this);
+    m_panelTabStops = new PanelTabStops(this);
     setUpTabOrder();
     Text1->setFocus();
 }

@@ -7,6 +7,7 @@
 #include "colours.h"
 #include "text_boxes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
 #include <QGuiApplication>
@@ -88,7 +89,9 @@ Form1::Form1(std::unique_ptr<RandomSource> random, const QUrl &siteBase, QWidget
     dropEarlyAccessibleInterfaces(this);
 }
 
-Form1::~Form1() = default;
+// The controls are torn down after this, and focus changes and events keep coming while they
+// are: the window's own focus handling, which reads the window's members, is taken away first.
+Form1::~Form1() { tearDownFocus(); }
 
 // The client area is 514 x 609 and the layout does not adapt to any other size. Under X11 a
 // fixed-size window is all it takes: the window manager neither maximises nor resizes it, and a

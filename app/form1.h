@@ -143,7 +143,9 @@ private:
     // The Tab order, the panels as one stop each, Return on the buttons, the focus in Text1
     // (focus.cpp).
     class PanelTabStops;
+    PanelTabStops *m_panelTabStops = nullptr;
     void setUpFocus();
+    void tearDownFocus();
     void setUpTabOrder();
     void letArrowsWalkPanelLinks(QWebEnginePage *page);
     bool panelHasFocus(const QWebEngineView *panel) const;

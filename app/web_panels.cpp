@@ -108,6 +108,8 @@ void Form1::connectWebPanels()
     connect(WebBrowser2, &QWebEngineView::loadFinished, this, &Form1::WebBrowser2_DocumentComplete);
     panelWatch = new PanelWatch(this);
     ClipboardGuard::install();
+    for (QWebEngineView *view : {WebBrowser1, WebBrowser2})
+        ClipboardGuard::addPanel(view);
 }
 
 // Starting the web engine takes longer than building the whole window, so a panel's page is

@@ -29,17 +29,6 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
-// The engine draws a page, and the lists it opens for a page, in widgets of the Qt Quick kind;
-// the program has none of its own.
-bool isPageSurface(const QObject *object)
-{
-    for (; object; object = object->parent()) {
-        if (object->inherits("QQuickWidget"))
-            return true;
-    }
-    return false;
-}
-
 std::unique_ptr<QMimeData> copyOf(const QMimeData *data)
 {
     auto copy = std::make_unique<QMimeData>();
@@ -67,6 +56,24 @@ void ClipboardGuard::copyAsked()
         theGuard->m_askedCopy.setRemainingTime(kAskedCopyMs);
 }
 
+void ClipboardGuard::addPanel(QWidget *panel)
+{
+    if (theGuard && !theGuard->m_panels.contains(panel))
+        theGuard->m_panels.append(panel);
+}
+
+// The engine draws a panel's page in a widget of its own, which takes the panel's input and is
+// its focus proxy. It is told by its address alone: the engine's widgets are of classes that the
+// program cannot look into.
+bool ClipboardGuard::isPageSurface(const QObject *object) const
+{
+    for (const QPointer<QWidget> &panel : m_panels) {
+        if (panel && (object == panel || object == panel->focusProxy()))
+            return true;
+    }
+    return false;
+}
+
 ClipboardGuard::ClipboardGuard()
     : QObject(QCoreApplication::instance())
 {
@@ -81,20 +88,24 @@ ClipboardGuard::ClipboardGuard()
 // the menu closing on the click that chose an entry) leave it as it is.
 bool ClipboardGuard::eventFilter(QObject *watched, QEvent *event)
 {
+    // Only the type of the event is read before the event is known to be input: events also
+    // come for objects that are being destroyed. Any clock event ends the note.
     const QEvent::Type type = event->type();
-    if (isPageSurface(watched)) {
-        m_userInput = false;
-        if (type == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut))
-                copyAsked();
+    if (isUserInput(type)) {
+        if (isPageSurface(watched)) {
+            m_userInput = false;
+            if (type == QEvent::KeyPress) {
+                const auto *key = static_cast<QKeyEvent *>(event);
+                if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut))
+                    copyAsked();
+            }
+        } else {
+            m_userInput = true; // the program's own widgets, and windows the engine sends it on to
         }
-    } else if (watched->isWidgetType() && isUserInput(type))
-        m_userInput = true;
-    else if (!watched->isWidgetType()
-             && (type == QEvent::Timer || type == QEvent::ZeroTimerEvent || type == QEvent::MetaCall
-                 || type == QEvent::SockAct || type >= QEvent::User))
+    } else if (type == QEvent::Timer || type == QEvent::ZeroTimerEvent || type == QEvent::MetaCall
+               || type == QEvent::SockAct || type >= QEvent::User) {
         m_userInput = false;
+    }
     return false;
 }
 

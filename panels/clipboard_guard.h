@@ -3,8 +3,11 @@
 
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QList>
 #include <QMimeData>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 #include <array>
 #include <memory>
@@ -28,10 +31,13 @@ public:
     static void install();
     // The user has asked a page for a copy (the panel's menu calls this for its Copy and Cut).
     static void copyAsked();
+    // A web panel whose page's input is the page's, not the program's.
+    static void addPanel(QWidget *panel);
     static constexpr int kAskedCopyMs = 1000;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool isPageSurface(const QObject *object) const;
 
 private:
     ClipboardGuard();
@@ -39,6 +45,7 @@ private:
 
     // The event being delivered is the user's input to a widget of the program's own.
     bool m_userInput = false;
+    QList<QPointer<QWidget>> m_panels;
     bool m_restoring = false;
     QDeadlineTimer m_askedCopy; // until when the page's writes are the user's copy
     // What the program last put there itself, for the clipboard and the selection.
