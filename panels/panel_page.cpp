@@ -3,6 +3,7 @@
 
 #include "request_filter.h"
 
+#include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
@@ -152,6 +153,13 @@ void PanelPage::leaveFloodedPage()
     Q_EMIT flooded();
     triggerAction(QWebEnginePage::Stop);
     load(kBlank);
+    // The engine does not always report the blank page as loaded; a page process that answers a
+    // script has yielded, and with it the page has given way. One whose script never yields does
+    // not answer.
+    runJavaScript(QStringLiteral("0"), [page = QPointer<PanelPage>(this)](const QVariant &) {
+        if (page)
+            page->m_left = true;
+    });
     m_leaveDeadline.start();
 }
 

@@ -47,6 +47,11 @@ void switchOffWebEngineSandboxWhenNeeded()
 // panels' process watch (panel_page.h).
 void limitPageScriptHeap() { addWebEngineSwitch("--js-flags", "--max-old-space-size=256"); }
 
+// Pages of one site share one page process, whatever frame or panel shows them: both panels show
+// pages of one site (or both the engine's error page), and a second page process costs memory
+// for nothing. A site's pages then crash and are ended together.
+void sharePageProcessPerSite() { addWebEngineSwitch("--process-per-site"); }
+
 // The engine composes and draws the pages without the graphics driver: the window's Qt Quick
 // renderer is software already, and the driver's compiler alone costs some MiB of memory at
 // rest. Pages get no WebGL and no accelerated canvas, which two small panels do not need.
@@ -140,6 +145,7 @@ void setProcessLimits()
 {
     switchOffWebEngineSandboxWhenNeeded();
     limitPageScriptHeap();
+    sharePageProcessPerSite();
     drawPagesWithoutDriver();
     quietChromiumLog();
     refuseSessionBusOfItsOwn();

@@ -266,6 +266,8 @@ private slots:
     void pageMemoryIsCapped_data();
     void pageMemoryIsCapped();
     void windowOpenStormReachesNothing();
+    void bothPanelsShareOnePageProcess_data();
+    void bothPanelsShareOnePageProcess();
     void memoryAttacksAreEnded_data();
     void memoryAttacksAreEnded();
     // Floods, choosers, the clipboard and sound.
@@ -768,6 +770,30 @@ void TestHostilePages::windowOpenStormReachesNothing()
     QCOMPARE(opened, QVariant(0));
     const QWidgetList tops = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(tops.begin(), tops.end(), [](QWidget *w) { return w->isVisible(); }), 1);
+}
+
+void TestHostilePages::bothPanelsShareOnePageProcess_data()
+{
+    QTest::addColumn<bool>("served");
+    QTest::newRow("served page") << true;
+    QTest::newRow("error page") << false;
+}
+
+// Both panels show pages of one site (or both the engine's error page), and run them in one
+// page process.
+void TestHostilePages::bothPanelsShareOnePageProcess()
+{
+    QFETCH(bool, served);
+    m_site->put(kNewsPath, kHtml, kQuietPage);
+    m_site->put(kLotteryPathOnWire, kHtml, kQuietPage);
+    TestWindow tw(served ? m_site->base() : test::kNowhere);
+    QVERIFY(tw.showAndLoad());
+    QCOMPARE(tw.upperLoads->first().first().toBool(), served);
+    QCOMPARE(tw.lowerLoads->first().first().toBool(), served);
+    const qint64 upper = tw.window->WebBrowser1->page()->renderProcessPid();
+    QVERIFY(upper > 0);
+    QCOMPARE(tw.window->WebBrowser2->page()->renderProcessPid(), upper);
+    QCOMPARE(pageProcesses(), QList<pid_t>{pid_t(upper)});
 }
 
 void TestHostilePages::memoryAttacksAreEnded_data()
