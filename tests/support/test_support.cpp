@@ -260,11 +260,11 @@ void startRun(Form1 &window, const QStringList &reference)
     QVERIFY(window.Timer15->isActive());
 }
 
-QVariant evaluate(QWebEngineView *view, const QString &script)
+QVariant evaluate(QWebEngineView *view, const QString &script, int timeoutMs)
 {
     auto answer = std::make_shared<std::optional<QVariant>>();
     view->page()->runJavaScript(script, [answer](const QVariant &result) { *answer = result; });
-    if (!waitUntil([&] { return answer->has_value(); }, 10000))
+    if (!waitUntil([&] { return answer->has_value(); }, timeoutMs))
         return QVariant();
     return answer->value();
 }

@@ -177,7 +177,7 @@ void startRun(Form1 &window, const QStringList &reference);
 
 // Runs a script in a web panel's top-level document and waits for its result. An invalid
 // QVariant means the script threw or no answer came.
-QVariant evaluate(QWebEngineView *view, const QString &script);
+QVariant evaluate(QWebEngineView *view, const QString &script, int timeoutMs = 10000);
 
 // A window on a web site with a scripted random source, its timers shortened fifty times and spies
 // on both panels' finished loads.
