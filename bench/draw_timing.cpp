@@ -5,16 +5,20 @@
 // it, so a stage tick's error is tick - previous tick - 1000 ms; its offset from the click (the
 // sum of all earlier errors) is printed for information.
 //
-//   qelvora_bench_draw [draws] [--without-panels] [--site NAME]
+//   qelvora_bench_draw [draws] [--without-panels] [--site NAME | --attack NAME]
 //
 // draws defaults to 5 (about 7 s each). --without-panels deletes the two web views before the
 // window is shown, so the web engine never starts; --site chooses the panels' page (default
 // refuse: their error page; burn: a page that keeps every core busy, to see that such a page
 // leaves the draw its timing; console, title, icon, navigate and history: pages that flood the
-// program with what a page sends it; the names are listed in bench_support.h).
+// program with what a page sends it; the names are listed in bench_support.h). --attack loads
+// one of the memory attacks (tests/support/memory_attacks.h) into the lower panel, on the serve
+// site, as the first draw begins, so that the draws run beside the attack and beside its ending.
 #include "bench/bench_support.h"
 #include "draw_slots.h"
+#include "panel_watch.h"
 #include "program_start.h"
+#include "support/memory_attacks.h"
 #include "text_boxes.h"
 
 #include <QApplication>
@@ -126,6 +130,7 @@ int main(int argc, char *argv[])
     int draws = 5;
     bool withPanels = true;
     QString siteName = QStringLiteral("refuse");
+    QByteArray attack;
     bool ok = true;
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     for (qsizetype i = 0; i < arguments.size() && ok; ++i) {
@@ -133,14 +138,20 @@ int main(int argc, char *argv[])
             withPanels = false;
         else if (arguments[i] == QStringLiteral("--site") && i + 1 < arguments.size())
             siteName = arguments[++i];
+        else if (arguments[i] == QStringLiteral("--attack") && i + 1 < arguments.size())
+            attack = arguments[++i].toLatin1();
         else if (draws = arguments[i].toInt(&ok); draws < 1)
             ok = false;
     }
     test::LoopbackSite site;
+    if (!attack.isEmpty())
+        siteName = QStringLiteral("serve");
     const QUrl siteUrl = panelSite(siteName, site);
-    if (!ok || siteUrl.isEmpty()) {
-        std::fprintf(stderr, "usage: %s [draws] [--without-panels] [--site %s]\n", argv[0],
-                     qPrintable(kPanelSites.join(u'|')));
+    const QUrl attackUrl = attack.isEmpty() ? QUrl() : test::putMemoryAttack(site, attack);
+    if (!ok || siteUrl.isEmpty() || (!attack.isEmpty() && (attackUrl.isEmpty() || !withPanels))) {
+        std::fprintf(stderr, "usage: %s [draws] [--without-panels] [--site %s | --attack %s]\n",
+                     argv[0], qPrintable(kPanelSites.join(u'|')),
+                     test::memoryAttacks().join('|').constData());
         return 2;
     }
 
@@ -162,11 +173,20 @@ int main(int argc, char *argv[])
                      ? QStringLiteral("web panels on %1 (%2): %3")
                            .arg(siteUrl.toString(), siteName, loaded.join(QStringLiteral(", ")))
                      : QStringLiteral("WITHOUT web panels (deleted before show)")));
+    if (!attack.isEmpty()) {
+        say(QStringLiteral("Memory attack %1 loaded into the lower panel (%2) as the draws begin")
+                .arg(QString::fromLatin1(attack), attackUrl.toString()));
+        window.WebBrowser2->load(attackUrl);
+    }
     say();
 
     const std::vector<DrawRecord> records = recordDraws(window, draws);
     if (records.empty())
         return 1;
+    if (!attack.isEmpty()) {
+        say(QStringLiteral("The watch ended the pages %1 time(s) during the draws")
+                .arg(window.panelWatch->endings()));
+    }
 
     say(QStringLiteral("Log after the last draw: ") + window.Text4->text().trimmed());
     say();
