@@ -32,7 +32,7 @@ if [ "${1:-}" = --inside-session ]; then
     shift
     pids=
     # Orca may take its time to say goodbye; whatever still runs after three seconds is ended.
-    # shellcheck disable=SC2317 # run by the EXIT trap
+    # shellcheck disable=SC2317,SC2329 # run by the EXIT trap
     finish() {
         for p in $pids; do kill "$p" 2>/dev/null; done
         tries=0

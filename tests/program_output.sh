@@ -55,7 +55,7 @@ fail() {
 }
 
 limit_ms=$((seconds * 1000))
-# shellcheck disable=SC2317 # called through $until
+# shellcheck disable=SC2317,SC2329 # called through $until
 asked_done() {
     grep -q '^qt.webenginecontext:' "$scratch/asked.txt" \
         && [ "$(grep -c '^js:' "$scratch/asked.txt")" -ge 2 ] \
