@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #endif
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -201,9 +202,38 @@ void PanelWatch::check()
         m_ownAtStartKiB = ownKiB;
     const bool ownTooMuch = m_releaseRounds == 0
         && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit;
-    if (engineKiB * 1024 <= m_memoryLimit && !ownTooMuch)
+    if (engineKiB * 1024 <= m_memoryLimit && !ownTooMuch && !tooManyStalls())
         return;
     endPages();
+#endif
+}
+
+// Whether the window's thread has been held up too often of late. The watch's looks are a tenth
+// of a second apart; one that comes late by a stall or more, after the thread itself has worked
+// that long, means that something held the thread: the window's own work takes a few
+// milliseconds at a time, so it is the engine working for a page.
+bool PanelWatch::tooManyStalls()
+{
+#if defined(Q_OS_LINUX)
+    timespec now{};
+    timespec thread{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &thread);
+    const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    const qint64 threadNs = qint64(thread.tv_sec) * 1000000000 + thread.tv_nsec;
+    const qint64 stallNs = qint64(m_stallMs) * 1000000;
+    if (m_lastLookNs > 0 && nowNs - m_lastLookNs >= qint64(kIntervalMs) * 1000000 + stallNs
+        && threadNs - m_lastLookThreadNs >= stallNs)
+        m_stalls << nowNs;
+    m_lastLookNs = nowNs;
+    m_lastLookThreadNs = threadNs;
+    m_stalls.removeIf([nowNs](qint64 at) { return nowNs - at > qint64(kStallWindowMs) * 1000000; });
+    if (m_stalls.size() < kStallLimit)
+        return false;
+    m_stalls.clear();
+    return true;
+#else
+    return false;
 #endif
 }
 
@@ -225,6 +255,8 @@ void PanelWatch::endPages()
     ++m_endings;
     m_releaseRounds = kReleaseRounds;
     renewPanels();
+    // Making the fresh pages is the window's own work, not a page's.
+    m_lastLookNs = 0;
     emit pagesEnded();
 }
 

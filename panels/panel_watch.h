@@ -13,16 +13,17 @@ class QWebEngineView;
 namespace qelvora {
 
 // Watches the web engine's processes, which are this process's descendants (the engine runs
-// its pages in processes of its own; both panels' pages, of one site, share one), and the
+// its pages in processes of its own; both panels' pages, of one site, share one), the
 // program's own process, in which the engine keeps what a page stores (Blob, Cache API,
-// IndexedDB, localStorage, session history, frames) and draws.
+// IndexedDB, localStorage, session history, frames) and draws, and the window's own thread.
 //
 // Once a second it gives every thread of every engine process the lowest scheduling priority,
 // so that a page that burns the processor leaves the window's timers their time. Ten times a
 // second it adds up what the engine's processes hold and what the program has grown by since
-// the watch started; when either passes its limit, it ends the page processes and gives every
-// panel a fresh blank page in a fresh profile, so that the storage and history the pages made
-// are released with the old profile: the panels go blank.
+// the watch started, and whether the window's thread was held up; when either memory passes its
+// limit, or the thread was held up too often, it ends the page processes and gives every panel a
+// fresh blank page in a fresh profile, so that the storage and history the pages made are
+// released with the old profile: the panels go blank.
 class PanelWatch : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +38,14 @@ public:
     static constexpr int kReleaseRounds = 30;
     // The nice value of the engine's threads: the lowest priority there is.
     static constexpr int kNice = 19;
+    // The engine does part of a page's bidding on the window's own thread (a history entry with
+    // a large state, say), where it holds up the draw's timers. A look that comes at least
+    // kStallMs late, after the window's thread has worked kStallMs or more since the look before,
+    // counts as a stall; kStallLimit stalls within kStallWindowMs end the pages. (A thread that
+    // waited for a core on a busy machine has not worked, and does not count.)
+    static constexpr int kStallMs = 100;
+    static constexpr int kStallLimit = 3;
+    static constexpr int kStallWindowMs = 3000;
 
     explicit PanelWatch(QObject *parent = nullptr);
 
@@ -47,6 +56,8 @@ public:
     // The limit on what the program's own process may grow by (the same kind of memory) over
     // what it held when the watch started.
     void setOwnGrowthLimit(qint64 bytes) { m_ownGrowthLimit = bytes; }
+    // What counts as a stall of the window's thread, in ms (kStallMs).
+    void setStallMs(int ms) { m_stallMs = ms; }
 
     // The profile the panels' pages are made in: off the record (nothing on disk), and replaced
     // by a fresh one whenever the watch ends the pages.
@@ -63,6 +74,7 @@ signals:
 
 private:
     void check();
+    bool tooManyStalls();
     void endPages();
     void renewPanels();
     QList<qint64> lowerAndFindEngineProcesses();
@@ -71,6 +83,10 @@ private:
     qint64 m_memoryLimit = kMemoryLimit;
     qint64 m_ownGrowthLimit = kOwnGrowthLimit;
     qint64 m_ownAtStartKiB = -1;
+    int m_stallMs = kStallMs;
+    qint64 m_lastLookNs = 0;       // when the last look came, on the monotonic clock
+    qint64 m_lastLookThreadNs = 0; // the window's thread's processor time then
+    QList<qint64> m_stalls;        // when the recent stalls ended
     int m_round = 0;
     int m_releaseRounds = 0;
     int m_endings = 0;
