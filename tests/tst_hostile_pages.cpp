@@ -281,6 +281,7 @@ private slots:
     void bothPanelsShareOnePageProcess();
     void memoryAttacksAreEnded_data();
     void memoryAttacksAreEnded();
+    void pagesThatHoldUpTheWindowAreEnded();
     // Floods, choosers, the clipboard and sound.
     void floodingPagesAreLeft_data();
     void floodingPagesAreLeft();
@@ -812,25 +813,19 @@ void TestHostilePages::memoryAttacksAreEnded_data()
 {
     QTest::addColumn<QByteArray>("attack");
     QTest::addColumn<bool>("stores"); // whether it stores in its origin's storage
-    // Four attacks are not rows here, because their outcome was not reliable in a test run:
-    // the history and iframe storms also count as floods, and the flood limit may leave the page
-    // before the watch ends it; after the Cache API and localStorage attacks the program's own
-    // memory did not always come back under its limit within the wait. The start-up benchmark
-    // still runs them (--attack).
-    const QList<QByteArray> unreliable = {"cache", "localstorage", "pushstate", "iframes"};
     const QList<QByteArray> attacks = test::memoryAttacks();
     for (const QByteArray &attack : attacks) {
-        if (!unreliable.contains(attack))
-            QTest::newRow(attack.constData()) << attack << (attack == "indexeddb");
+        QTest::newRow(attack.constData())
+            << attack << (attack == "indexeddb" || attack == "cache" || attack == "localstorage");
     }
 }
 
 // A page that makes the program or the engine's processes hold memory without end, whether in
 // storage the engine keeps in the program's own process or in its page processes, is ended near
-// the watch's limits: both panels go blank, the program's own growth and what the engine's
-// processes hold stay bounded, what the page stored is gone with its profile, and the window
-// still draws. The limits are lowered for the test: the engine's processes may hold 128 MiB
-// more than at the start, the program may grow by 32 MiB.
+// the watch's limits (or left by the flood limit first): both panels go blank, the program's own
+// growth and what the engine's processes hold stay bounded, what the page stored is gone with its
+// profile, and the window still draws. The limits are lowered for the test: the engine's processes
+// may hold 128 MiB more than at the start, the program may grow by 32 MiB.
 void TestHostilePages::memoryAttacksAreEnded()
 {
     QFETCH(QByteArray, attack);
@@ -857,11 +852,21 @@ void TestHostilePages::memoryAttacksAreEnded()
     panel->load(attackUrl);
     double enginePeak = engineStart;
     double ownPeak = ownStart;
+    // The history and iframe storms also flood the program with address changes and navigations,
+    // and the flood limit may leave the page before the watch ends it. What such a page made the
+    // program hold (its session history) stays until the watch ends the pages.
+    auto stopped = [&] {
+        const auto *page = qobject_cast<const PanelPage *>(panel->page());
+        return window.panelWatch->endings() > 0 || (page && page->isFlooded());
+    };
+    auto sample = [&] {
+        enginePeak = std::max(enginePeak, engineMemoryMiB());
+        ownPeak = std::max(ownPeak, ownMemoryMiB(getpid()));
+    };
     const bool ended = test::waitUntil(
         [&] {
-            enginePeak = std::max(enginePeak, engineMemoryMiB());
-            ownPeak = std::max(ownPeak, ownMemoryMiB(getpid()));
-            return window.panelWatch->endings() > 0;
+            sample();
+            return stopped();
         },
         kStarvedPageMs);
     const QString held = QStringLiteral(
@@ -871,18 +876,27 @@ void TestHostilePages::memoryAttacksAreEnded()
                              .arg(engineStart, 0, 'f', 0)
                              .arg(ownPeak, 0, 'f', 0)
                              .arg(ownStart, 0, 'f', 0);
-    QVERIFY2(ended, qPrintable(QStringLiteral("the watch did not end the pages; ") + held));
-    QCOMPARE(window.panelWatch->endings(), 1);
+    QVERIFY2(ended, qPrintable(QStringLiteral("the page was neither ended nor left; ") + held));
+    QVERIFY(window.panelWatch->endings() <= 1);
+    QELVORA_TRY_VERIFY(isBlank(panel), 10000);
+    // The program gives back what the page made it hold, by the watch's hand where the flood
+    // limit stopped the page first.
+    const bool givenBack = test::waitUntil(
+        [&] {
+            sample();
+            return ownMemoryMiB(getpid()) - ownStart < kOwnLimitMiB;
+        },
+        30000);
+    QVERIFY2(givenBack, qPrintable(QStringLiteral("the program did not give it back; ") + held));
     QVERIFY2(enginePeak - engineStart < kEngineLimitMiB + kOvershootMiB, qPrintable(held));
     QVERIFY2(ownPeak - ownStart < kOwnLimitMiB + kOvershootMiB, qPrintable(held));
-    QELVORA_TRY_VERIFY(isBlank(panel), 10000);
-    QELVORA_TRY_VERIFY(isBlank(window.WebBrowser1), 10000);
-    // The program gives back what the page made it hold.
-    QELVORA_TRY_VERIFY(ownMemoryMiB(getpid()) - ownStart < kOwnLimitMiB, 10000);
+    if (window.panelWatch->endings() == 1)
+        QELVORA_TRY_VERIFY(isBlank(window.WebBrowser1), 10000);
     QVERIFY(tw->draws());
 
     // The page's origin, shown again, finds nothing of what the page stored.
     if (stores) {
+        QCOMPARE(window.panelWatch->endings(), 1);
         panel->load(m_site->url(probePath));
         QELVORA_TRY_COMPARE(panel->url(), m_site->url(probePath), 10000);
         QELVORA_TRY_COMPARE(evaluate(panel, QStringLiteral("document.readyState")),
@@ -892,7 +906,32 @@ void TestHostilePages::memoryAttacksAreEnded()
         QCOMPARE(evaluate(panel, QStringLiteral("window.storageSeen")),
                  QVariant(QStringLiteral("localStorage 0, caches 0, indexedDB 0")));
     }
-    QCOMPARE(window.panelWatch->endings(), 1);
+    QVERIFY(window.panelWatch->endings() <= 1);
+}
+
+// A page that makes the engine work on the window's own thread, a tenth of a second and more at
+// a time (history entries with a 16 MiB state each, a few a second: too few for the flood
+// limit), is ended: the watch sees the window's thread held up, ends the pages and the panels go
+// blank. The memory limits look away, and what counts as a stall is lowered to 30 ms, so that a
+// faster machine than this one, whose thread the same page holds up for less, ends it too.
+void TestHostilePages::pagesThatHoldUpTheWindowAreEnded()
+{
+    const QUrl attackUrl = test::putMemoryAttack(*m_site, "pushstate");
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    Form1 &window = *tw->window;
+    window.panelWatch->setMemoryLimit(qint64(1) << 40);
+    window.panelWatch->setOwnGrowthLimit(qint64(1) << 40);
+    test::pause(1000);
+    // A quiet window holds nothing up.
+    QCOMPARE(window.panelWatch->endings(), 0);
+    window.panelWatch->setStallMs(30);
+    QWebEngineView *panel = window.WebBrowser2;
+    panel->load(attackUrl);
+    QELVORA_TRY_VERIFY(window.panelWatch->endings() > 0, kStarvedPageMs);
+    QELVORA_TRY_VERIFY(isBlank(panel), 10000);
+    QELVORA_TRY_VERIFY(isBlank(window.WebBrowser1), 10000);
+    QVERIFY(tw->draws());
 }
 
 void TestHostilePages::floodingPagesAreLeft_data()
