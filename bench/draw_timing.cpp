@@ -183,7 +183,7 @@ int main(int argc, char *argv[])
     const std::vector<DrawRecord> records = recordDraws(window, draws);
     if (records.empty())
         return 1;
-    if (!attack.isEmpty()) {
+    if (withPanels) {
         say(QStringLiteral("The watch ended the pages %1 time(s) during the draws")
                 .arg(window.panelWatch->endings()));
     }
