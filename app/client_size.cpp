@@ -105,4 +105,11 @@ void WaylandClientSize::announceSize(bool fixed)
     m_window->setMaximumSize(maximum);
 }
 
+bool compositorSizesWindow(const QWidget *window)
+{
+    const QWindow *handle = window->windowHandle();
+    return compositorSized(window->windowState()
+                           | (handle ? handle->windowStates() : Qt::WindowNoState));
+}
+
 } // namespace qelvora

@@ -47,4 +47,11 @@ private:
     QPointer<QWindow> m_handle;
 };
 
+// Whether the compositor decides the window's size: the window is maximised or full screen, or
+// has asked for either through its QWindow. Qt's own title bar asks the QWindow, and the widget
+// learns that state only when Qt passes on the compositor's answer; Qt 6.11 hands the window the
+// answer's size before that (synchronously, the state through the event queue), so a maximised
+// size meets a widget that still says it is normal.
+bool compositorSizesWindow(const QWidget *window);
+
 } // namespace qelvora

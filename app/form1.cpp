@@ -361,15 +361,15 @@ void Form1::paintEvent(QPaintEvent *event)
 }
 
 // On Wayland, a size that the window is given in the normal state (an edge of its frame dragged)
-// is given back at once. Qt hands the window a new state before the size that comes with it, so
-// a maximised size is never taken for a normal one here. It is answered here and never later:
-// the window asks for a state and learns the state's size from the compositor afterwards, and a
-// frame of the normal size sent while the compositor still holds the window maximised would end
-// it all the same.
+// is given back at once. A state asked for through Qt's own title bar reaches the widget after
+// the size that comes with it on Qt 6.11 (before it on Qt 6.4), so the state the window asked for
+// counts as well (compositorSizesWindow()): a maximised size is never taken for a normal one
+// here. It is answered here and never later: the window asks for a state and learns the state's
+// size from the compositor afterwards, and a frame of the normal size sent while the compositor
+// still holds the window maximised would end it all the same.
 void Form1::resizeEvent(QResizeEvent *event)
 {
-    if (m_sizeFollowsState && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        && event->size() != kClientSize)
+    if (m_sizeFollowsState && !compositorSizesWindow(this) && event->size() != kClientSize)
         resize(kClientSize);
     QWidget::resizeEvent(event);
 }
