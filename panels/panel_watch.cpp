@@ -209,9 +209,10 @@ void PanelWatch::check()
 }
 
 // Whether the window's thread has been held up too often of late. The watch's looks are a tenth
-// of a second apart; one that comes late by a stall or more, after the thread itself has worked
-// that long, means that something held the thread: the window's own work takes a few
-// milliseconds at a time, so it is the engine working for a page.
+// of a second apart, in which the window's own work takes a few milliseconds of the thread's
+// processor time; a stall's worth or more between two looks is the engine working for a page.
+// (Processor time, not the clock: a thread that waited for a core on a busy machine has not
+// worked.)
 bool PanelWatch::tooManyStalls()
 {
 #if defined(Q_OS_LINUX)
@@ -222,8 +223,7 @@ bool PanelWatch::tooManyStalls()
     const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
     const qint64 threadNs = qint64(thread.tv_sec) * 1000000000 + thread.tv_nsec;
     const qint64 stallNs = qint64(m_stallMs) * 1000000;
-    if (m_lastLookNs > 0 && nowNs - m_lastLookNs >= qint64(kIntervalMs) * 1000000 + stallNs
-        && threadNs - m_lastLookThreadNs >= stallNs)
+    if (m_lastLookNs > 0 && threadNs - m_lastLookThreadNs >= stallNs)
         m_stalls << nowNs;
     m_lastLookNs = nowNs;
     m_lastLookThreadNs = threadNs;

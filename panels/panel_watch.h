@@ -39,12 +39,11 @@ public:
     // The nice value of the engine's threads: the lowest priority there is.
     static constexpr int kNice = 19;
     // The engine does part of a page's bidding on the window's own thread (a history entry with
-    // a large state, say), where it holds up the draw's timers. A look that comes at least
-    // kStallMs late, after the window's thread has worked kStallMs or more since the look before,
-    // counts as a stall; kStallLimit stalls within kStallWindowMs end the pages. (A thread that
-    // waited for a core on a busy machine has not worked, and does not count.)
+    // a large state, say), where it holds up the draw's timers. When the window's thread has
+    // worked kStallMs or more (its processor time) between two looks, that counts as a stall;
+    // kStallLimit stalls within kStallWindowMs end the pages.
     static constexpr int kStallMs = 100;
-    static constexpr int kStallLimit = 3;
+    static constexpr int kStallLimit = 2;
     static constexpr int kStallWindowMs = 3000;
 
     explicit PanelWatch(QObject *parent = nullptr);
