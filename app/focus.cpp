@@ -234,7 +234,8 @@ bool Form1::panelHasFocus(const QWebEngineView *panel) const
 void Form1::paintPanelFocusFrame(QPainter &painter)
 {
     for (const QWebEngineView *panel : {WebBrowser1, WebBrowser2}) {
-        if (!panel->isVisible() || !panelHasFocus(panel))
+        // A panel may be gone: the benchmarks time the window without its panels.
+        if (!panel || !panel->isVisible() || !panelHasFocus(panel))
             continue;
         painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
         painter.setBrush(Qt::NoBrush);
@@ -253,6 +254,8 @@ void Form1::setUpFocus()
     // The focus frame follows the focus into and out of the panels.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *from, QWidget *to) {
         for (const QWebEngineView *panel : {WebBrowser1, WebBrowser2}) {
+            if (!panel)
+                continue;
             const auto within = [panel](const QWidget *w) {
                 return w && (w == panel || panel->isAncestorOf(w));
             };
