@@ -151,7 +151,8 @@ private:
     {
         QObjectList widgets;
         for (QWindow *window : QGuiApplication::topLevelWindows()) {
-            if (window->type() == Qt::Popup || window->type() == Qt::Desktop)
+            // (Qt 6 has no desktop windows, which Qt's own list also leaves out.)
+            if (window->type() == Qt::Popup)
                 continue;
             QAccessibleInterface *root = window->accessibleRoot();
             if (root && qobject_cast<QWidget *>(root->object()))
