@@ -575,8 +575,13 @@ void TestHostilePages::downloadsNeverBegin()
                                            });
                                });
 
-    clickElement(panel, QStringLiteral("#go"));
-    QELVORA_TRY_VERIFY(answer->requests >= 1, kStarvedPageMs);
+    // A click that comes before the page has shown its first frame is lost now and then (the
+    // site heard nothing for 90 s): it is given again until the site hears of it.
+    for (int click = 0; click < 10 && answer->requests == 0; ++click) {
+        clickElement(panel, QStringLiteral("#go"));
+        test::waitUntil([&] { return answer->requests >= 1; }, kStarvedPageMs / 10);
+    }
+    QVERIFY(answer->requests >= 1);
     QELVORA_TRY_VERIFY(answer->ended, kStarvedPageMs);
     clickElement(panel, QStringLiteral("#after"));
     QELVORA_TRY_VERIFY(m_site->count("/after.htm") >= 1, 10000);
