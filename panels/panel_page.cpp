@@ -3,6 +3,7 @@
 
 #include "request_filter.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -12,6 +13,7 @@
 
 #if defined(Q_OS_UNIX)
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 namespace qelvora {
@@ -19,6 +21,29 @@ namespace qelvora {
 namespace {
 
 const QUrl kBlank(QStringLiteral("about:blank"));
+
+// The processor time a process has had, in ms; -1 where it cannot be read.
+qint64 processorMs(qint64 pid)
+{
+#if defined(Q_OS_LINUX)
+    if (pid <= 0)
+        return -1;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // "pid (name) state ..." with the name in parentheses; user and system time are the 14th
+    // and 15th fields, in clock ticks.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const qint64 ticks = fields[11].toLongLong() + fields[12].toLongLong();
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+#else
+    Q_UNUSED(pid);
+    return -1;
+#endif
+}
 
 } // namespace
 
@@ -52,9 +77,20 @@ PanelPage::PanelPage(QWebEngineProfile *profile, QObject *parent)
     connect(&m_leaveDeadline, &QTimer::timeout, this, [this] {
         if (m_left)
             return;
+        const qint64 pid = renderProcessPid();
+        // A script that never yields keeps its process on a core all the time. A process that
+        // has had the processor for less than half the time since the page was left is waiting
+        // for a core on a busy machine (it runs at the lowest priority), not stuck: it is given
+        // the time again. Both panels' pages share it, so it is not ended lightly.
+        if (const qint64 used = processorMs(pid);
+            used >= 0 && used - m_leaveProcessorMs < kLeaveMs / 2) {
+            m_leaveProcessorMs = used;
+            m_leaveDeadline.start();
+            return;
+        }
 #if defined(Q_OS_UNIX)
         // The blank page it could not take in is asked for again once the process has ended.
-        if (const qint64 pid = renderProcessPid(); pid > 0) {
+        if (pid > 0) {
             m_blankAfterEnd = true;
             kill(static_cast<pid_t>(pid), SIGKILL);
         }
@@ -160,6 +196,7 @@ void PanelPage::leaveFloodedPage()
         if (page)
             page->m_left = true;
     });
+    m_leaveProcessorMs = processorMs(renderProcessPid());
     m_leaveDeadline.start();
 }
 

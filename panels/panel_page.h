@@ -31,8 +31,8 @@ public:
     // A page that sends more than kMessageLimit of them within kWindowSeconds is left for a blank
     // page, and its panel stays blank. A change of address (a new document, a history entry, a
     // new #fragment) costs the program far more than the rest and counts kAddressChangeWeight
-    // times. A page that does not leave within kLeaveMs (its script never yields) has its
-    // process ended.
+    // times. A page that does not leave within kLeaveMs, while its process had the processor
+    // for at least half that time (its script never yields), has its process ended.
     static constexpr int kWindowSeconds = 3;
     static constexpr int kMessageLimit = 300;
     static constexpr int kAddressChangeWeight = 20;
@@ -64,8 +64,9 @@ private:
     qint64 m_second = 0;                           // the second of m_clock the last count fell in
     std::array<int, kWindowSeconds> m_perSecond{}; // messages per second, by second modulo size
     bool m_flooded = false;
-    bool m_left = false;          // a flooded page has given way to the blank page
-    bool m_blankAfterEnd = false; // its process was ended before it had
+    bool m_left = false;            // a flooded page has given way to the blank page
+    bool m_blankAfterEnd = false;   // its process was ended before it had
+    qint64 m_leaveProcessorMs = -1; // the processor time its process had had when it was left
     QTimer m_leaveDeadline;
 };
 
