@@ -79,11 +79,13 @@ PanelPage::PanelPage(QWebEngineProfile *profile, QObject *parent)
             return;
         const qint64 pid = renderProcessPid();
         // A script that never yields keeps its process on a core all the time. A process that
-        // has had the processor for less than half the time since the page was left is waiting
-        // for a core on a busy machine (it runs at the lowest priority), not stuck: it is given
-        // the time again. Both panels' pages share it, so it is not ended lightly.
-        if (const qint64 used = processorMs(pid);
-            used >= 0 && used - m_leaveProcessorMs < kLeaveMs / 2) {
+        // has had the processor for less than half the time since the last look is waiting for
+        // a core on a busy machine (it runs at the lowest priority), not stuck: it is given the
+        // time again, up to kLeaveWaitMs in all. Both panels' pages share it, so it is not
+        // ended lightly.
+        if (const qint64 used = processorMs(pid); used >= 0
+            && used - m_leaveProcessorMs < kLeaveMs / 2
+            && m_clock.elapsed() - m_leftAtMs < kLeaveWaitMs) {
             m_leaveProcessorMs = used;
             m_leaveDeadline.start();
             return;
@@ -197,6 +199,7 @@ void PanelPage::leaveFloodedPage()
             page->m_left = true;
     });
     m_leaveProcessorMs = processorMs(renderProcessPid());
+    m_leftAtMs = m_clock.elapsed();
     m_leaveDeadline.start();
 }
 

@@ -32,11 +32,13 @@ public:
     // page, and its panel stays blank. A change of address (a new document, a history entry, a
     // new #fragment) costs the program far more than the rest and counts kAddressChangeWeight
     // times. A page that does not leave within kLeaveMs, while its process had the processor
-    // for at least half that time (its script never yields), has its process ended.
+    // for at least half that time (its script never yields), has its process ended; so does one
+    // that has not left within kLeaveWaitMs, however little its process ran.
     static constexpr int kWindowSeconds = 3;
     static constexpr int kMessageLimit = 300;
     static constexpr int kAddressChangeWeight = 20;
     static constexpr int kLeaveMs = 2000;
+    static constexpr int kLeaveWaitMs = 10000;
 
     // Whether the page was left for sending too much.
     bool isFlooded() const { return m_flooded; }
@@ -66,7 +68,8 @@ private:
     bool m_flooded = false;
     bool m_left = false;            // a flooded page has given way to the blank page
     bool m_blankAfterEnd = false;   // its process was ended before it had
-    qint64 m_leaveProcessorMs = -1; // the processor time its process had had when it was left
+    qint64 m_leaveProcessorMs = -1; // the processor time its process had had at the last look
+    qint64 m_leftAtMs = 0;          // when it was left, on m_clock
     QTimer m_leaveDeadline;
 };
 
