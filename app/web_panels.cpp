@@ -40,6 +40,10 @@ constexpr char kHideScrollBars[] = R"js(
 })();
 )js";
 
+// How long after a roller's tick the window's rollers have surely shown a stage's pick: a roller
+// shows it on its first tick after the stage.
+constexpr int kAfterRollerTickMs = 10;
+
 // Entries of the engine's own context menu that would do nothing in a panel: the panels open no
 // second window or tab and save nothing to disk.
 constexpr QWebEnginePage::WebAction kIdleMenuActions[] = {
@@ -107,6 +111,16 @@ void Form1::connectWebPanels()
     }
     connect(WebBrowser2, &QWebEngineView::loadFinished, this, &Form1::WebBrowser2_DocumentComplete);
     panelWatch = new PanelWatch(this);
+    // Ending the pages holds the window's thread up for a while, which must not fall on a stop
+    // stage: while a draw runs, the watch ends them just after a stage has ticked and the
+    // rollers have shown its pick, a second before the next stage is due.
+    panelWatch->holdEndingsWhile([this] { return drawRunning(); });
+    for (QTimer *stage : stageTimers()) {
+        connect(stage, &QTimer::timeout, panelWatch, [this] {
+            QTimer::singleShot(Timer10->interval() + kAfterRollerTickMs, panelWatch,
+                               &PanelWatch::endHeldPages);
+        });
+    }
     ClipboardGuard::install();
     for (QWebEngineView *view : {WebBrowser1, WebBrowser2})
         ClipboardGuard::addPanel(view);

@@ -200,12 +200,23 @@ void PanelWatch::check()
     if (m_releaseRounds > 0 && --m_releaseRounds == 0
         && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit)
         m_ownAtStartKiB = ownKiB;
-    const bool ownTooMuch = m_releaseRounds == 0
-        && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit;
-    if (engineKiB * 1024 <= m_memoryLimit && !ownTooMuch && !tooManyStalls())
+    const qint64 ownGrowth = m_releaseRounds == 0 ? (ownKiB - m_ownAtStartKiB) * 1024 : 0;
+    if (engineKiB * 1024 > m_memoryLimit || ownGrowth > m_ownGrowthLimit || tooManyStalls())
+        m_endingHeld = true;
+    if (!m_endingHeld)
         return;
-    endPages();
+    const bool hold = m_holdWhile && m_holdWhile()
+        && engineKiB * 1024 <= m_memoryLimit + kHoldMargin
+        && ownGrowth <= m_ownGrowthLimit + kHoldMargin;
+    if (!hold)
+        endPages();
 #endif
+}
+
+void PanelWatch::endHeldPages()
+{
+    if (m_endingHeld)
+        endPages();
 }
 
 // Whether the window's thread has been held up too often of late. The watch's looks are a tenth
@@ -253,6 +264,7 @@ void PanelWatch::endPages()
     m_engineProcesses.clear();
 #endif
     ++m_endings;
+    m_endingHeld = false;
     m_releaseRounds = kReleaseRounds;
     renewPanels();
     // Making the fresh pages is the window's own work, not a page's.

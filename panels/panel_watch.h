@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
+
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -23,7 +25,8 @@ namespace qelvora {
 // the watch started, and whether the window's thread was held up; when either memory passes its
 // limit, or the thread was held up too often, it ends the page processes and gives every panel a
 // fresh blank page in a fresh profile, so that the storage and history the pages made are
-// released with the old profile: the panels go blank.
+// released with the old profile: the panels go blank. While the window has timed work due, an
+// ending waits for the moment the window names, within a margin over the limits.
 class PanelWatch : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +48,11 @@ public:
     static constexpr int kStallMs = 100;
     static constexpr int kStallLimit = 2;
     static constexpr int kStallWindowMs = 3000;
+    // Ending the pages takes the window's thread a while (a page with a thousand frames, a few
+    // hundred ms). While the window has timed work due (holdEndingsWhile()), an ending is held
+    // back until the window says its timed work is done (endHeldPages()), unless the memory
+    // passes its limit by this much meanwhile.
+    static constexpr qint64 kHoldMargin = qint64(64) << 20;
 
     explicit PanelWatch(QObject *parent = nullptr);
 
@@ -57,6 +65,14 @@ public:
     void setOwnGrowthLimit(qint64 bytes) { m_ownGrowthLimit = bytes; }
     // What counts as a stall of the window's thread, in ms (kStallMs).
     void setStallMs(int ms) { m_stallMs = ms; }
+
+    // While due() is true, the window has timed work coming, and an ending waits for
+    // endHeldPages() (or until due() is false, or the memory passes a limit by kHoldMargin).
+    void holdEndingsWhile(std::function<bool()> due) { m_holdWhile = std::move(due); }
+    // The window's timed work is done for a while: an ending held back is carried out now.
+    void endHeldPages();
+    // Whether an ending is held back.
+    bool endingHeld() const { return m_endingHeld; }
 
     // The profile the panels' pages are made in: off the record (nothing on disk), and replaced
     // by a fresh one whenever the watch ends the pages.
@@ -83,6 +99,8 @@ private:
     qint64 m_ownGrowthLimit = kOwnGrowthLimit;
     qint64 m_ownAtStartKiB = -1;
     int m_stallMs = kStallMs;
+    std::function<bool()> m_holdWhile;
+    bool m_endingHeld = false;
     qint64 m_lastLookNs = 0;       // when the last look came, on the monotonic clock
     qint64 m_lastLookThreadNs = 0; // the window's thread's processor time then
     QList<qint64> m_stalls;        // when the recent stalls ended

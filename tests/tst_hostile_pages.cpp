@@ -282,6 +282,8 @@ private slots:
     void memoryAttacksAreEnded_data();
     void memoryAttacksAreEnded();
     void pagesThatHoldUpTheWindowAreEnded();
+    void endingsWaitForTheDrawsStages_data();
+    void endingsWaitForTheDrawsStages();
     // Floods, choosers, the clipboard and sound.
     void floodingPagesAreLeft_data();
     void floodingPagesAreLeft();
@@ -941,6 +943,113 @@ void TestHostilePages::pagesThatHoldUpTheWindowAreEnded()
     QELVORA_TRY_VERIFY(isBlank(panel), 10000);
     QELVORA_TRY_VERIFY(isBlank(window.WebBrowser1), 10000);
     QVERIFY(tw->draws());
+}
+
+void TestHostilePages::endingsWaitForTheDrawsStages_data()
+{
+    QTest::addColumn<QString>("timedWork"); // "none", "held" (always due) or "draw" (a real one)
+    QTest::addColumn<int>("overLimitMiB");  // what the page takes past the watch's limit
+    QTest::newRow("no timed work due") << QStringLiteral("none") << 32;
+    QTest::newRow("past the margin") << QStringLiteral("held") << 160;
+    QTest::newRow("during a draw") << QStringLiteral("draw") << 32;
+}
+
+// Ending the pages holds the window's thread up (a few hundred ms for a page with a thousand
+// frames), so while a draw runs the watch ends them right after a stop stage, once the rollers
+// have shown its pick, never on a stage. Outside a draw it ends them at once, and so it does when
+// the page takes more than a margin past the limit meanwhile. The draw row lengthens the stage
+// interval to two seconds, so that the page passes its limit well before the first stage.
+void TestHostilePages::endingsWaitForTheDrawsStages()
+{
+    QFETCH(QString, timedWork);
+    QFETCH(int, overLimitMiB);
+    constexpr int kLimitOverStartMiB = 16;
+    const int takeMiB = kLimitOverStartMiB + overLimitMiB;
+    static_assert(PanelWatch::kHoldMargin > (qint64(32) << 20));
+    static_assert(PanelWatch::kHoldMargin < (qint64(160) << 20));
+
+    const auto tw = openWindow(kQuietPage, kQuietPage);
+    QVERIFY(tw);
+    Form1 &window = *tw->window;
+    test::pause(500);
+    const double start = engineMemoryMiB();
+    QVERIFY(start > 0);
+    window.panelWatch->setMemoryLimit(qint64(start + kLimitOverStartMiB) << 20);
+    if (timedWork != QLatin1String("draw")) {
+        const bool due = timedWork == QLatin1String("held");
+        window.panelWatch->holdEndingsWhile([due] { return due; });
+    }
+
+    // The order of what happens: stage ticks, ticks of the blue roller, and the ending.
+    QStringList events;
+    const QList<QTimer *> stages = {window.Timer4,  window.Timer5,  window.Timer6, window.Timer11,
+                                    window.Timer12, window.Timer13, window.Timer14};
+    for (QTimer *stage : stages)
+        connect(stage, &QTimer::timeout, this, [&events] { events << QStringLiteral("stage"); });
+    connect(window.Timer10, &QTimer::timeout, this,
+            [&events] { events << QStringLiteral("blue"); });
+    connect(window.panelWatch, &PanelWatch::pagesEnded, this,
+            [&events] { events << QStringLiteral("ended"); });
+    if (timedWork == QLatin1String("draw")) {
+        // The shipped rollers; stages two seconds apart.
+        for (QTimer *timer : window.allTimers()) {
+            if (timer != window.Timer15)
+                timer->setInterval(stages.contains(timer) ? 2000 : 50);
+        }
+        tw->random->queueDraw({7, 12, 3, 30, 1, 25}, 9);
+        window.Command1_Click();
+    }
+
+    const QByteArray hungry = page({},
+                                   QStringLiteral(R"js(
+var kept = [];
+(function grow() {
+    if (kept.length >= %1)
+        return;
+    var buffer = new ArrayBuffer(16 << 20);
+    new Uint8Array(buffer).fill(7);
+    kept.push(buffer);
+    setTimeout(grow, 20);
+})();
+)js")
+                                       .arg(takeMiB / 16)
+                                       .toUtf8());
+    m_site->put("/hungry.htm", kHtml, hungry);
+    QWebEngineView *panel = window.WebBrowser2;
+    panel->load(m_site->url("/hungry.htm"));
+
+    if (timedWork == QLatin1String("draw")) {
+        // Past its limit, the page waits for the first stage.
+        QELVORA_TRY_VERIFY(window.panelWatch->endingHeld() || window.panelWatch->endings() > 0
+                               || events.contains(QStringLiteral("stage")),
+                           kStarvedPageMs);
+        QVERIFY2(!events.contains(QStringLiteral("stage")),
+                 "the page passed its limit only after the first stage; the test needs it before");
+        QCOMPARE(window.panelWatch->endings(), 0);
+    }
+    QELVORA_TRY_VERIFY(window.panelWatch->endings() > 0, kStarvedPageMs);
+    QCOMPARE(window.panelWatch->endings(), 1);
+    QELVORA_TRY_VERIFY(isBlank(panel), 10000);
+    QELVORA_TRY_VERIFY(isBlank(window.WebBrowser1), 10000);
+
+    const qsizetype ending = events.indexOf(QStringLiteral("ended"));
+    QVERIFY(ending >= 0);
+    if (timedWork == QLatin1String("draw")) {
+        // Right after the first stage, once the blue roller had ticked after it, and before the
+        // second stage.
+        const QStringList before = events.mid(0, ending);
+        QCOMPARE(before.count(QStringLiteral("stage")), 1);
+        const qsizetype stage = before.indexOf(QStringLiteral("stage"));
+        QVERIFY2(before.mid(stage).contains(QStringLiteral("blue")),
+                 qPrintable(before.mid(stage).join(u' ')));
+        QELVORA_TRY_VERIFY(!window.drawRunning(), 20000);
+    } else {
+        // Outside a draw no stage ticked; at once, or past the margin, without waiting for one.
+        QVERIFY(!events.contains(QStringLiteral("stage")));
+    }
+    window.panelWatch->holdEndingsWhile([&window] { return window.drawRunning(); });
+    test::pause(300);
+    QCOMPARE(window.panelWatch->endings(), 1);
 }
 
 void TestHostilePages::floodingPagesAreLeft_data()
