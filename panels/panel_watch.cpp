@@ -201,11 +201,14 @@ void PanelWatch::check()
         && (ownKiB - m_ownAtStartKiB) * 1024 > m_ownGrowthLimit)
         m_ownAtStartKiB = ownKiB;
     const qint64 ownGrowth = m_releaseRounds == 0 ? (ownKiB - m_ownAtStartKiB) * 1024 : 0;
-    if (engineKiB * 1024 > m_memoryLimit || ownGrowth > m_ownGrowthLimit || tooManyStalls())
+    const bool stalled = tooManyStalls();
+    if (engineKiB * 1024 > m_memoryLimit || ownGrowth > m_ownGrowthLimit || stalled)
         m_endingHeld = true;
     if (!m_endingHeld)
         return;
-    const bool hold = m_holdWhile && m_holdWhile()
+    // A page that holds up the window's thread is ended at once: held back, it would go on
+    // holding up the very timers the hold is for.
+    const bool hold = !stalled && m_holdWhile && m_holdWhile()
         && engineKiB * 1024 <= m_memoryLimit + kHoldMargin
         && ownGrowth <= m_ownGrowthLimit + kHoldMargin;
     if (!hold)

@@ -26,7 +26,7 @@ namespace qelvora {
 // limit, or the thread was held up too often, it ends the page processes and gives every panel a
 // fresh blank page in a fresh profile, so that the storage and history the pages made are
 // released with the old profile: the panels go blank. While the window has timed work due, an
-// ending waits for the moment the window names, within a margin over the limits.
+// ending for memory waits for the moment the window names, within a margin over the limits.
 class PanelWatch : public QObject {
     Q_OBJECT
 public:
@@ -51,7 +51,7 @@ public:
     // Ending the pages takes the window's thread a while (a page with a thousand frames, a few
     // hundred ms). While the window has timed work due (holdEndingsWhile()), an ending is held
     // back until the window says its timed work is done (endHeldPages()), unless the memory
-    // passes its limit by this much meanwhile.
+    // passes its limit by this much meanwhile or the window's thread is held up again.
     static constexpr qint64 kHoldMargin = qint64(64) << 20;
 
     explicit PanelWatch(QObject *parent = nullptr);
@@ -66,8 +66,9 @@ public:
     // What counts as a stall of the window's thread, in ms (kStallMs).
     void setStallMs(int ms) { m_stallMs = ms; }
 
-    // While due() is true, the window has timed work coming, and an ending waits for
-    // endHeldPages() (or until due() is false, or the memory passes a limit by kHoldMargin).
+    // While due() is true, the window has timed work coming, and an ending for memory waits for
+    // endHeldPages() (or until due() is false, the memory passes a limit by kHoldMargin or the
+    // window's thread is held up too often).
     void holdEndingsWhile(std::function<bool()> due) { m_holdWhile = std::move(due); }
     // The window's timed work is done for a while: an ending held back is carried out now.
     void endHeldPages();
