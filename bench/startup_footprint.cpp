@@ -236,6 +236,38 @@ bool measureCpu(const QString &what, double target, const std::function<bool()> 
     return true;
 }
 
+// What a process's mappings of the web engine's own library and of the graphics driver take of
+// its Pss, in MiB: the part of the footprint that comes with the engine, whatever the program
+// asks of it (the engine makes an OpenGL context at its start, which loads the driver).
+struct EnginePss {
+    double code = 0;
+    double glDriver = 0;
+};
+
+EnginePss enginePssOf(pid_t pid)
+{
+    EnginePss pss;
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return pss;
+    double *counted = nullptr;
+    const QList<QByteArray> lines = smaps.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 5 && fields[0].contains('-') && !fields[0].endsWith(':')) {
+            const QByteArray path = fields.value(5);
+            counted = path.contains("libQt6WebEngineCore.so") ? &pss.code
+                : path.contains("/dri/") || path.contains("libLLVM") || path.contains("libGLX_mesa")
+                    || path.contains("libgallium") || path.contains("libglapi")
+                ? &pss.glDriver
+                : nullptr;
+        } else if (counted && fields.value(0) == "Pss:") {
+            *counted += fields.value(1).toDouble() / 1024.0;
+        }
+    }
+    return pss;
+}
+
 int runFootprintChild(const QString &siteName, int argc, char *argv[])
 {
     prepareWebEngineEnvironment();
@@ -256,23 +288,30 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
     say(QStringLiteral("Resident memory %1 s after both panels finished loading (VmRSS; Pss "
                        "shares each shared page among the processes that map it):")
             .arg(kSettleAfterLoadMs / 1000));
-    say(QStringLiteral("         pid   VmRSS MiB    Pss MiB"));
+    say(QStringLiteral("         pid   VmRSS MiB    Pss MiB   of it: engine code   GL driver"));
     double treeRss = 0;
     double treePss = 0;
+    EnginePss treeEngine;
     for (pid_t pid : processTree()) {
         const double rss = mibOf(pid, "status", "VmRSS");
         const double pss = mibOf(pid, "smaps_rollup", "Pss");
         if (rss < 0)
             continue;
+        const EnginePss engine = enginePssOf(pid);
         treeRss += rss;
         treePss += std::max(pss, 0.0);
-        say(QStringLiteral("    %1 %2 %3   %4")
+        treeEngine.code += engine.code;
+        treeEngine.glDriver += engine.glDriver;
+        say(QStringLiteral("    %1 %2 %3 %4 %5   %6")
                 .arg(QString::number(pid).rightJustified(8), number(rss, 1).rightJustified(11),
-                     number(pss, 1).rightJustified(10), processLabel(pid)));
+                     number(pss, 1).rightJustified(10), number(engine.code, 1).rightJustified(20),
+                     number(engine.glDriver, 1).rightJustified(11), processLabel(pid)));
     }
     say(QStringLiteral("  process tree  VmRSS %1 MiB (sum; shared pages counted in every process), "
-                       "Pss %2 MiB (sum)")
-            .arg(number(treeRss, 1), number(treePss, 1)));
+                       "Pss %2 MiB (sum), of it %3 MiB the web engine's library "
+                       "(libQt6WebEngineCore) and %4 MiB the graphics driver")
+            .arg(number(treeRss, 1), number(treePss, 1), number(treeEngine.code, 1),
+                 number(treeEngine.glDriver, 1)));
     say(QStringLiteral("@tree-pss %1 %2").arg(siteName, number(treePss, 1)));
 
     say();
