@@ -5,7 +5,10 @@
 //
 // --reps 0 leaves the start-up timing out. Several sites, comma-separated, give one footprint run
 // each, and a summary of their trees' Pss against the target. --attack runs one memory attack
-// (tests/support/memory_attacks.h) in the lower panel instead and reports its peaks.
+// (tests/support/memory_attacks.h) or one of the loopback site's flood pages (console, title,
+// icon, navigate, history, stuck) in the lower panel instead and reports its peaks and what it
+// cost the program's own process in CPU; --attack quiet loads another page of the served site,
+// to set them against.
 //
 // The driver re-executes itself for every measurement, so each runs in a fresh process:
 //   --child with-panels | without-panels: starts the program's way, opens the window (without
@@ -16,8 +19,9 @@
 //       panels have finished loading it prints the resident memory of its process tree, then the
 //       CPU the tree used over 10 s idle and over one manual draw with the shipped intervals.
 //   --child attack NAME SECONDS: opens the window on the serve site, then loads the named memory
-//       attack into the lower panel and samples the Pss of the whole tree and of the program's
-//       own process every 100 ms for SECONDS; prints their peaks, and what is left at the end.
+//       attack or flood page into the lower panel and samples the Pss of the whole tree and of
+//       the program's own process every 100 ms for SECONDS; prints their peaks, what is left at
+//       the end, and the CPU the program's own process used meanwhile.
 #include "bench/bench_support.h"
 #include "panel_watch.h"
 #include "program_start.h"
@@ -35,6 +39,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <unistd.h>
 #include <utility>
@@ -349,7 +354,11 @@ int runAttackChild(const QByteArray &attack, int seconds, int argc, char *argv[]
     const auto app = startProgram(argc, argv);
     test::LoopbackSite site;
     const QUrl siteUrl = panelSite(QStringLiteral("serve"), site);
-    const QUrl attackUrl = test::putMemoryAttack(site, attack);
+    // A flood page is served for every address of the site once the panels have their pages (a
+    // navigation flood goes on to other addresses, an icon flood names them).
+    const bool flood = !test::LoopbackSite::floodPage(attack).isEmpty();
+    const QUrl attackUrl = flood || attack == "quiet" ? site.url("/" + attack + ".htm")
+                                                      : test::putMemoryAttack(site, attack);
     if (siteUrl.isEmpty() || attackUrl.isEmpty())
         return 2;
     Form1 window(nullptr, siteUrl);
@@ -360,19 +369,34 @@ int runAttackChild(const QByteArray &attack, int seconds, int argc, char *argv[]
     say(QStringLiteral("Attack %1 in the lower panel (%2), sampled every 100 ms for %3 s")
             .arg(QString::fromLatin1(attack), attackUrl.toString())
             .arg(seconds));
+    if (flood)
+        site.serveFlood(attack);
+    const qint64 cpuAtLoad = processCpuNs();
     window.WebBrowser2->load(attackUrl);
     double treePeak = treeBefore;
     double ownPeak = ownBefore;
     qint64 blankAtMs = -1;
     const qint64 from = monotonicNs();
+    // Reading every process's smaps_rollup ten times a second is work of this process's own:
+    // it is kept out of the program's CPU.
+    qint64 samplingNs = 0;
+    auto threadCpuNs = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    };
     while (monotonicNs() - from < qint64(seconds) * 1000000000) {
         test::pause(100);
+        const qint64 samplingFrom = threadCpuNs();
         const auto [tree, own] = treeAndOwnPss();
+        samplingNs += threadCpuNs() - samplingFrom;
         treePeak = std::max(treePeak, tree);
         ownPeak = std::max(ownPeak, own);
         if (blankAtMs < 0 && window.WebBrowser2->url() == QUrl(QStringLiteral("about:blank")))
             blankAtMs = qint64(toMs(monotonicNs() - from));
     }
+    const double cpuShare = 100.0 * double(processCpuNs() - cpuAtLoad - samplingNs)
+        / double(monotonicNs() - from);
     const auto [treeAfter, ownAfter] = treeAndOwnPss();
     say(QStringLiteral("  Pss MiB          before     peak      end"));
     say(QStringLiteral("  process tree  %1 %2 %3")
@@ -387,9 +411,14 @@ int runAttackChild(const QByteArray &attack, int seconds, int argc, char *argv[]
     say(QStringLiteral("  the watch ended the pages %1 time(s); the lower panel ends on %2")
             .arg(window.panelWatch->endings())
             .arg(window.WebBrowser2->url().toString()));
-    say(QStringLiteral("@attack %1 tree-peak %2 program-peak %3 tree-end %4 program-end %5")
+    say(QStringLiteral("  the program's own process used %1 % of a core over the %2 s (all its "
+                       "threads, the loopback site's included, the sampling's not)")
+            .arg(number(cpuShare, 1))
+            .arg(seconds));
+    say(QStringLiteral("@attack %1 tree-peak %2 program-peak %3 tree-end %4 program-end %5 "
+                       "program-cpu %6")
             .arg(QString::fromLatin1(attack), number(treePeak, 0), number(ownPeak, 0),
-                 number(treeAfter, 0), number(ownAfter, 0)));
+                 number(treeAfter, 0), number(ownAfter, 0), number(cpuShare, 1)));
     return 0;
 }
 
@@ -537,7 +566,9 @@ int main(int argc, char *argv[])
             ok = std::all_of(sites.cbegin(), sites.cend(),
                              [](const QString &name) { return kPanelSites.contains(name); });
         } else if (arguments[i] == "--attack") {
-            ok = test::memoryAttacks().contains(attack = value);
+            attack = value;
+            ok = test::memoryAttacks().contains(attack)
+                || !test::LoopbackSite::floodPage(attack).isEmpty() || attack == "quiet";
         } else if (arguments[i] == "--seconds") {
             ok = (seconds = value.toInt()) >= 1;
         } else {
@@ -545,9 +576,14 @@ int main(int argc, char *argv[])
         }
     }
     if (!ok) {
+        QStringList attacks = QString::fromLatin1(test::memoryAttacks().join('|')).split(u'|');
+        attacks << QStringLiteral("quiet");
+        for (const QString &name : kPanelSites) {
+            if (!test::LoopbackSite::floodPage(name.toLatin1()).isEmpty())
+                attacks << name;
+        }
         std::fprintf(stderr, "usage: %s [--reps N] [--site %s[,...]] [--attack %s [--seconds S]]\n",
-                     argv[0], qPrintable(kPanelSites.join(u'|')),
-                     test::memoryAttacks().join('|').constData());
+                     argv[0], qPrintable(kPanelSites.join(u'|')), qPrintable(attacks.join(u'|')));
         return 2;
     }
     QCoreApplication app(argc, argv);
