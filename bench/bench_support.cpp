@@ -95,6 +95,8 @@ qint64 monotonicNs() { return readClock(CLOCK_MONOTONIC); }
 
 qint64 processCpuNs() { return readClock(CLOCK_PROCESS_CPUTIME_ID); }
 
+qint64 threadCpuNs() { return readClock(CLOCK_THREAD_CPUTIME_ID); }
+
 Summary summarize(std::vector<double> values)
 {
     Summary summary;

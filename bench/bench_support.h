@@ -55,9 +55,11 @@ QStringList waitForPanels(Form1 &window, int timeoutMs);
 bool runManualDraw(Form1 &window, int timeoutMs);
 
 // CLOCK_MONOTONIC in nanoseconds (one clock for every process, so a parent and its child can
-// compare readings), and the CPU time this process has used so far (all threads).
+// compare readings), the CPU time this process has used so far (all threads), and that of the
+// calling thread.
 qint64 monotonicNs();
 qint64 processCpuNs();
+qint64 threadCpuNs();
 inline double toMs(qint64 ns) { return double(ns) / 1e6; }
 
 struct Summary {

@@ -39,7 +39,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <unistd.h>
 #include <utility>
@@ -334,6 +333,18 @@ int runFootprintChild(const QString &siteName, int argc, char *argv[])
     return 0;
 }
 
+// What --attack takes: the memory attacks, the panel sites that flood the program, and quiet.
+QStringList attackNames()
+{
+    QStringList names = QString::fromLatin1(test::memoryAttacks().join('|')).split(u'|');
+    for (const QString &name : kPanelSites) {
+        if (!test::LoopbackSite::floodPage(name.toLatin1()).isEmpty())
+            names << name;
+    }
+    names << QStringLiteral("quiet");
+    return names;
+}
+
 // The Pss of the whole tree and of this process, in MiB.
 std::pair<double, double> treeAndOwnPss()
 {
@@ -380,11 +391,6 @@ int runAttackChild(const QByteArray &attack, int seconds, int argc, char *argv[]
     // Reading every process's smaps_rollup ten times a second is work of this process's own:
     // it is kept out of the program's CPU.
     qint64 samplingNs = 0;
-    auto threadCpuNs = [] {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-    };
     while (monotonicNs() - from < qint64(seconds) * 1000000000) {
         test::pause(100);
         const qint64 samplingFrom = threadCpuNs();
@@ -566,9 +572,7 @@ int main(int argc, char *argv[])
             ok = std::all_of(sites.cbegin(), sites.cend(),
                              [](const QString &name) { return kPanelSites.contains(name); });
         } else if (arguments[i] == "--attack") {
-            attack = value;
-            ok = test::memoryAttacks().contains(attack)
-                || !test::LoopbackSite::floodPage(attack).isEmpty() || attack == "quiet";
+            ok = attackNames().contains(QString::fromLatin1(attack = value));
         } else if (arguments[i] == "--seconds") {
             ok = (seconds = value.toInt()) >= 1;
         } else {
@@ -576,14 +580,9 @@ int main(int argc, char *argv[])
         }
     }
     if (!ok) {
-        QStringList attacks = QString::fromLatin1(test::memoryAttacks().join('|')).split(u'|');
-        attacks << QStringLiteral("quiet");
-        for (const QString &name : kPanelSites) {
-            if (!test::LoopbackSite::floodPage(name.toLatin1()).isEmpty())
-                attacks << name;
-        }
         std::fprintf(stderr, "usage: %s [--reps N] [--site %s[,...]] [--attack %s [--seconds S]]\n",
-                     argv[0], qPrintable(kPanelSites.join(u'|')), qPrintable(attacks.join(u'|')));
+                     argv[0], qPrintable(kPanelSites.join(u'|')),
+                     qPrintable(attackNames().join(u'|')));
         return 2;
     }
     QCoreApplication app(argc, argv);
